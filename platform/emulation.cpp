@@ -10,6 +10,7 @@ void Reset() {
   internal::ResetKernel();
   internal::ResetCodePage();
   internal::ResetClock();
+  internal::ResetRegistry();
   internal::ResetUser();
 }
 
