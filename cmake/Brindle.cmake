@@ -4,6 +4,14 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   add_compile_options(-Wall -Wextra -Wno-invalid-offsetof)
 endif()
 
+if(WIN32)
+  # What we build for Windows imports only system DLLs: the GCC and C++
+  # runtimes are linked in, and the C runtime is the system's msvcrt, whose
+  # one heap the add-in and the companion share (operator new and delete lead
+  # to its malloc and free).
+  add_link_options(-static-libgcc -static-libstdc++ -static)
+endif()
+
 if(BRINDLE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=all)
