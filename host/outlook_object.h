@@ -10,7 +10,8 @@
 // GetIDsOfNames with DISP_E_UNKNOWNNAME.
 //
 // Invoke, in this order: counts and records the call; a DISPID it doesn't
-// know gives DISP_E_MEMBERNOTFOUND; a scripted result (ScriptInvokeResults)
+// know gives DISP_E_MEMBERNOTFOUND, a riid other than IID_NULL
+// kDispUnknownInterface; a scripted result (ScriptInvokeResults)
 // or a failure (FailMember ... FailAt::kInvoke) is answered; DISPATCH_
 // PROPERTYPUT, and DISPATCH_METHOD alone on a property-get-only member, give
 // DISP_E_MEMBERNOTFOUND; an overridden result is copied out; otherwise the
@@ -35,6 +36,10 @@
 namespace outlook_sim {
 
 class OutlookSim;
+
+// Automation codes our platform header doesn't name.
+const HRESULT kDispUnknownInterface = static_cast<HRESULT>(0x80020001);
+const HRESULT kDispNoNamedArgs = static_cast<HRESULT>(0x80020007);
 
 enum class FailAt { kGetIDsOfNames, kInvoke };
 

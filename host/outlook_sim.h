@@ -55,9 +55,6 @@ const DISPID kDispidItemAdd = 0xF001;
 const DISPID kDispidItemChange = 0xF002;
 const DISPID kDispidItemRemove = 0xF003;
 
-const HRESULT kDispNoNamedArgs = static_cast<HRESULT>(0x80020007);
-const HRESULT kDispUnknownInterface = static_cast<HRESULT>(0x80020001);
-
 // Outlook's default folder numbers.
 const LONG kFolderDeletedItems = 3;
 const LONG kFolderOutbox = 4;
@@ -293,11 +290,9 @@ class OutlookSim {
   // The sim object behind an interface pointer of one of its objects; null
   // for any other pointer.
   SimObject* Find(IUnknown* object) const;
-  // Shorthands for Find(object)->FailMember(...) / SetPropertyGetOnly(...);
-  // false when object is not the sim's.
+  // Find(object)->FailMember(...) for an interface pointer; false when the
+  // object is not the sim's.  (A sim object at hand has FailMember itself.)
   bool FailMember(IUnknown* object, const std::string& name, HRESULT hr,
-                  FailAt at = FailAt::kInvoke);
-  bool FailMember(SimObject* object, const std::string& name, HRESULT hr,
                   FailAt at = FailAt::kInvoke);
   // GetDefaultFolder(number) answers hr from now on.
   void FailFolder(LONG number, HRESULT hr);
