@@ -28,9 +28,6 @@ class CEntryNode : public CBranchNode {
   explicit CEntryNode(const CStrBuf& name);
 
   void* Destroy(uint32_t flags) override;
-  uint32_t GetTypeId() override;
-  int32_t GetTypeDepth() override;
-  int32_t Save(uint8_t* buffer, uint32_t option) override;
 
   // The category list text; the empty text (never null) when block2 is
   // absent.  Valid until the list is next replaced.

@@ -91,6 +91,32 @@ class INodeRecord {
   ~INodeRecord() = default;
 };
 
+// The record part of every named node (its second base), where the
+// INodeRecord operations are implemented once for all kinds.  They answer for
+// the most-derived kind of the node they belong to (the Save layers of that
+// kind's chain, and its id and depth).
+//
+// Why not overrides in each node class: under the Itanium C++ ABI (GCC and
+// Clang, MinGW included) a class that overrides a function of a secondary
+// base also gets an entry for it in its own primary table.  Overrides of
+// GetTypeId/GetTypeDepth/Load/Save in CNamedNode would sit in the primary
+// table after GetNextSibling and push GetBranchFlag and the entry's eight
+// operations off the slots the companion calls.  Declared here, they stay in
+// the INodeRecord table only.  A class made outside this module (a test's
+// stand-in for a companion kind) may still override them; a leaf adds entries
+// only after its own.
+class CNodeRecord : public INodeRecord {
+ public:
+  uint32_t GetTypeId() override;
+  int32_t GetTypeDepth() override;
+  int32_t Load(const uint8_t* record, uint32_t option) override;
+  int32_t Save(uint8_t* buffer, uint32_t option) override;
+
+ protected:
+  CNodeRecord() = default;
+  ~CNodeRecord() = default;
+};
+
 // A data block: `length` bytes at `data`, owned by the node; empty when
 // length is 0 and data null.  Blocks this module allocates carry one hidden
 // zero byte after their `length` bytes, so a text block read from a record
@@ -100,16 +126,14 @@ struct DataBlock {
   uint8_t* data;
 };
 
-class CNamedNode : public CStoreNode, public INodeRecord {
+// GetTypeId, GetTypeDepth, Load, Save and GetRecordSize come from the
+// record part (CNodeRecord) and answer for the node's own kind.
+class CNamedNode : public CStoreNode, public CNodeRecord {
  public:
   explicit CNamedNode(const char* name);
   explicit CNamedNode(const CStrBuf& name);
 
   void* Destroy(uint32_t flags) override;
-  uint32_t GetTypeId() override;
-  int32_t GetTypeDepth() override;
-  int32_t Load(const uint8_t* record, uint32_t option) override;
-  int32_t Save(uint8_t* buffer, uint32_t option) override;
 
   // The size-aware load that our own code uses: refuses (0, node unchanged)
   // a record whose header or length words overrun size bytes.
@@ -131,8 +155,21 @@ class CNamedNode : public CStoreNode, public INodeRecord {
   // Replaces a block with a copy of length bytes (plus the hidden zero);
   // false (block left empty) when no memory was had.
   static bool SetBlock(DataBlock* block, const void* bytes, uint32_t length);
-  // Writes the header words of a record whose chain is ids[0..depth).
+  // Writes the header words of a record whose chain is ids[0..depth): the
+  // magic, the node's own depth, the ids and the payload size (computed as
+  // GetRecordSize() minus the node's header).  Answers 8 + 4 * (depth + 1).
   int32_t SaveWithChain(uint8_t* buffer, const uint32_t* ids, int32_t depth);
+  // The named layer of Save: its header words (when buffer is not null) and
+  // the body; answers the record size.
+  int32_t SaveNamedLayer(uint8_t* buffer);
+  // Parses the body (name and blocks) of record, bounded by payloadSize
+  // bytes after its header of headerSize bytes, and commits it only when it
+  // all fits and every allocation succeeded.  Answers the bytes consumed
+  // from the record's start, or 0 with the node unchanged.
+  int32_t LoadBody(const uint8_t* record, uint32_t headerSize,
+                   uint32_t payloadSize);
+
+  friend class CNodeRecord;
 };
 
 // Every node of the store is a named node: the tree part is its first base.
@@ -148,9 +185,6 @@ class CBranchNode : public CNamedNode {
   void* Destroy(uint32_t flags) override;
   // Answers false for every kind here.
   virtual bool GetBranchFlag();
-  uint32_t GetTypeId() override;
-  int32_t GetTypeDepth() override;
-  int32_t Save(uint8_t* buffer, uint32_t option) override;
 
  protected:
   ~CBranchNode() = default;
@@ -162,9 +196,6 @@ class CQueryTermNode : public CBranchNode {
   explicit CQueryTermNode(const CStrBuf& name);
 
   void* Destroy(uint32_t flags) override;
-  uint32_t GetTypeId() override;
-  int32_t GetTypeDepth() override;
-  int32_t Save(uint8_t* buffer, uint32_t option) override;
 
  protected:
   ~CQueryTermNode() = default;
@@ -176,9 +207,6 @@ class CCategoryNode : public CBranchNode {
   explicit CCategoryNode(const CStrBuf& name);
 
   void* Destroy(uint32_t flags) override;
-  uint32_t GetTypeId() override;
-  int32_t GetTypeDepth() override;
-  int32_t Save(uint8_t* buffer, uint32_t option) override;
 
   uint32_t categoryWord1;  // the companion's; never set or read here
   uint32_t categoryWord2;
