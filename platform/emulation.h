@@ -58,6 +58,9 @@ struct RegistryValue {
   DWORD type;
   std::vector<uint8_t> data;
 };
+// The query function RegistryValue below hides the type's plain name; declare
+// variables with this alias (or as `struct emu::RegistryValue`).
+typedef struct RegistryValue RegistryValueData;
 bool RegistryKeyExists(HKEY root, const std::string& path);
 // Values of a key by name ("" for the default value); empty when absent.
 std::vector<std::pair<std::string, RegistryValue>> RegistryValues(

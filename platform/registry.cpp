@@ -21,8 +21,7 @@ namespace {
 
 const size_t kMaxKeyNameLength = 255;
 
-// emu::RegistryValue names both the value type and a query function.
-typedef struct emu::RegistryValue StoredValue;
+typedef emu::RegistryValueData StoredValue;
 
 std::string Upper(const std::string& text) {
   std::string result = text;
