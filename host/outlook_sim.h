@@ -29,7 +29,9 @@
 // destructor, whatever their counts, after releasing every sink still
 // advised.  So references the add-in keeps for the life of the process (the
 // namespace, folders, Items objects, connection points) leave no leak.  The
-// accessors below answer borrowed pointers and add no reference.
+// accessors below answer borrowed pointers and add no reference.  A sink
+// still advised when the sim is destroyed gets its Release then, so it must
+// outlive the sim (or be unadvised first).
 //
 // An Items object whose count falls back to 0 after it was handed out is
 // released in Outlook's sense: it drops its sinks (releasing them) and no
