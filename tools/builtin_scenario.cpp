@@ -1,5 +1,6 @@
 // The scenario the command runs without arguments: a small mailbox on a
-// Friday morning.  It is ordinary scenario JSON, read by the same reader as
+// Friday morning.  "Work" and "Homework" are both user categories, so the
+// output shows which of them a "Homework" item ends up with.  It is ordinary scenario JSON, read by the same reader as
 // a file, so it stays a valid example of the format.
 #include "tools/scenario.h"
 

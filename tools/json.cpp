@@ -515,11 +515,14 @@ std::string Quote(const std::string& text) {
 
 namespace {
 
-bool IsScalar(const Value& value) {
-  return !value.IsArray() && !value.IsObject();
+// Scalars and empty containers print in one piece.
+bool IsAtom(const Value& value) {
+  if (value.IsArray()) return value.Items().empty();
+  if (value.IsObject()) return value.Members().empty();
+  return true;
 }
 
-void WriteScalar(const Value& value, std::string* out) {
+void WriteAtom(const Value& value, std::string* out) {
   switch (value.type()) {
     case Type::kNull: *out += "null"; break;
     case Type::kBool: *out += value.AsBool() ? "true" : "false"; break;
@@ -535,33 +538,48 @@ void WriteScalar(const Value& value, std::string* out) {
       break;
     }
     case Type::kString: *out += Quote(value.AsString()); break;
-    default: break;
+    case Type::kArray: *out += "[]"; break;
+    case Type::kObject: *out += "{}"; break;
   }
 }
 
-void WriteValue(const Value& value, int indent, std::string* out) {
-  if (IsScalar(value)) {
-    WriteScalar(value, out);
+constexpr size_t kLineWidth = 100;
+
+// A container of atoms only, on one line; false when it holds a container
+// with content or the line would be too long.
+bool WriteFlat(const Value& value, size_t indent, std::string* out) {
+  std::string line = value.IsArray() ? "[" : "{";
+  if (value.IsArray()) {
+    for (size_t i = 0; i < value.Items().size(); ++i) {
+      if (!IsAtom(value.Items()[i])) return false;
+      if (i > 0) line += ", ";
+      WriteAtom(value.Items()[i], &line);
+    }
+    line += "]";
+  } else {
+    for (size_t i = 0; i < value.Members().size(); ++i) {
+      const Member& member = value.Members()[i];
+      if (!IsAtom(member.second)) return false;
+      if (i > 0) line += ", ";
+      line += Quote(member.first) + ": ";
+      WriteAtom(member.second, &line);
+    }
+    line += "}";
+  }
+  if (indent + line.size() > kLineWidth) return false;
+  *out += line;
+  return true;
+}
+
+void WriteValue(const Value& value, size_t indent, std::string* out) {
+  if (IsAtom(value)) {
+    WriteAtom(value, out);
     return;
   }
+  if (WriteFlat(value, indent, out)) return;
   std::string pad(indent + 2, ' ');
   if (value.IsArray()) {
     const std::vector<Value>& items = value.Items();
-    if (items.empty()) {
-      *out += "[]";
-      return;
-    }
-    bool flat = true;
-    for (const Value& item : items) flat = flat && IsScalar(item);
-    if (flat) {
-      *out += "[";
-      for (size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) *out += ", ";
-        WriteScalar(items[i], out);
-      }
-      *out += "]";
-      return;
-    }
     *out += "[\n";
     for (size_t i = 0; i < items.size(); ++i) {
       *out += pad;
@@ -572,10 +590,6 @@ void WriteValue(const Value& value, int indent, std::string* out) {
     return;
   }
   const std::vector<Member>& members = value.Members();
-  if (members.empty()) {
-    *out += "{}";
-    return;
-  }
   *out += "{\n";
   for (size_t i = 0; i < members.size(); ++i) {
     *out += pad + Quote(members[i].first) + ": ";

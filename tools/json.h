@@ -98,8 +98,8 @@ bool Parse(const std::string& text, Value* value, ParseError* error);
 std::string MemberPath(const std::string& parent, const std::string& key);
 std::string ElementPath(const std::string& parent, size_t index);
 
-// Serializes with two-space indentation; empty arrays and objects and
-// arrays of scalars only stay on one line.  Strings are written as UTF-8,
+// Serializes with two-space indentation; a container that holds only
+// scalars and empty containers stays on one line when it fits 100 columns.  Strings are written as UTF-8,
 // escaping only what JSON requires (and DEL).
 std::string Write(const Value& value);
 // A JSON string literal of text.

@@ -146,21 +146,17 @@ class TextWriter {
   }
 
  private:
+  // An entry shows where it came from (a query result's source), its
+  // category list in braces and its item class.
   std::string Entry(const json::Value& node) {
     std::string text;
     const json::Value* userData = node.Find("userData");
-    if (userData != nullptr) {
-      text += "  <- " + ShowName(userData->AsString(), false);
-    } else {
-      text += "  [entry]";
-    }
-    if (const json::Value* categories = node.Find("categories")) {
-      text += "  {" + categories->AsString() + "}";
-    }
+    const json::Value* categories = node.Find("categories");
+    if (userData != nullptr) text += "  <- " + ShowName(userData->AsString(), false);
+    if (categories != nullptr) text += "  {" + categories->AsString() + "}";
+    if (userData == nullptr && categories == nullptr) text += "  [entry]";
     if (const json::Value* itemClass = node.Find("itemClass")) {
       text += "  " + ClassText(itemClass->AsInteger());
-      int64_t value = Member(node, "nodeValue").AsInteger();
-      if (value != 0) text += ", value " + std::to_string(value);
     }
     return text;
   }
@@ -214,7 +210,7 @@ std::string EventLabel(const ScenarioEvent* event, int32_t dispid) {
     if (property.name == "Subject") subject = property.text;
   }
   if (entryId.empty() && subject.empty()) return label + " (item)";
-  return label + " " + json::Quote(entryId + "\\" + subject);
+  return label + " " + entryId + " \"" + subject + "\"";
 }
 
 std::string Hex(uint32_t value) {
