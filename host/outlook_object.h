@@ -27,6 +27,7 @@
 // Nothing here throws to a COM caller; the sim runs on one thread.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
