@@ -9,9 +9,11 @@
 CQueryFolderNode::CQueryFolderNode(const char* name) : CBranchNode(name) {}
 CQueryFolderNode::CQueryFolderNode(const CStrBuf& name) : CBranchNode(name) {}
 
-// No fields of its own: the branch node's destruction is the whole of it.
 void* CQueryFolderNode::Destroy(uint32_t flags) {
-  return CBranchNode::Destroy(flags);
+  void* self = this;
+  this->~CQueryFolderNode();
+  if (flags & 1) CStoreNode::operator delete(self);
+  return self;
 }
 
 uint32_t CQueryFolderNode::GetTypeId() { return NODE_KIND_QUERY_FOLDER; }
@@ -21,7 +23,10 @@ int32_t CQueryFolderNode::GetTypeDepth() { return 3; }
 int32_t CQueryFolderNode::Save(uint8_t* buffer, uint32_t) {
   static const uint32_t kChain[3] = {NODE_KIND_QUERY_FOLDER, NODE_KIND_BRANCH,
                                      NODE_KIND_NAMED};
-  return SaveWithChain(buffer, kChain, 3);
+  // The body first, then the header with this kind's whole chain.
+  const int32_t size = SaveNamedLayer(buffer);
+  if (buffer) SaveWithChain(buffer, kChain, 3);
+  return size;
 }
 
 // --- CStandInStoreHandle ---------------------------------------------------
@@ -90,8 +95,11 @@ CStoreNode* ShellStoreModel::Folder(const char* name) {
 }
 
 CStoreNode* ShellStoreModel::Link(CStoreNode* parent, CStoreNode* node) {
-  if (!parent || !node) return node;
-  parent->AppendChild(node);
+  if (!node) return nullptr;
+  if (!parent || !parent->AppendChild(node)) {
+    node->Destroy(1);
+    return nullptr;
+  }
   return node;
 }
 
@@ -112,8 +120,7 @@ CEntryNode* ShellStoreModel::AddFileEntry(const char* name,
   if (categories) entry->SetCategories(categories);
   if (userData) entry->SetUserData(userData);
   handle_.InvalidatePositions();
-  Link(Folder("FileList"), entry);
-  return entry;
+  return Link(Folder("FileList"), entry) ? entry : nullptr;
 }
 
 CQueryFolderNode* ShellStoreModel::AddQueryFolder(CStoreNode* parent,
@@ -121,8 +128,7 @@ CQueryFolderNode* ShellStoreModel::AddQueryFolder(CStoreNode* parent,
                                                   const char* query) {
   if (!parent) parent = Folder("QueryTree");
   CQueryFolderNode* folder = new (std::nothrow) CQueryFolderNode(name);
-  if (!folder) return nullptr;
-  Link(parent, folder);
+  if (!Link(parent, folder)) return nullptr;
   if (query) {
     CStoreNode* spec = Link(folder, new (std::nothrow) CQueryTermNode("__QuerySpec"));
     BuildTerms(spec, query);

@@ -81,7 +81,9 @@ class ShellStoreModel {
   CStoreNode* Folder(const char* name);
   // Appends a new branch node named name under the root (doubles allowed).
   CStoreNode* AddFolder(const char* name);
-  // Links node as the last child of parent and answers it.
+  // Links node as the last child of parent and answers it; without a parent
+  // (or memory for the cell) node is destroyed and null answered.  So are
+  // the helpers below when their folder is missing.
   static CStoreNode* Link(CStoreNode* parent, CStoreNode* node);
   // A category node under the first CategoryTree.
   CStoreNode* AddCategory(const char* name);
