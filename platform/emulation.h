@@ -91,7 +91,8 @@ void SetLocalTimeOffsetMinutes(int32_t minutes);
 // text makes GetLocaleInfoA fail.
 void SetListSeparator(const std::string& separator);
 
-// BSTRs allocated and not yet freed.
+// BSTRs allocated and not yet freed.  Reset() leaves this count alone: a
+// BSTR still belongs to its holder, and freeing it later stays valid.
 int LiveBstrs();
 
 }  // namespace emu

@@ -73,6 +73,7 @@ UINT SysStringLen(BSTR text) {
 void VariantInit(VARIANTARG* v) { v->vt = VT_EMPTY; }
 
 HRESULT VariantClear(VARIANTARG* v) {
+  if (v == nullptr) return E_INVALIDARG;
   if (v->vt & VT_BYREF) {
     // A reference points at the caller's storage; nothing here is owned.
     v->vt = VT_EMPTY;
