@@ -404,6 +404,20 @@ TEST(ReplayCommand, TheTextFormReadsAtAGlance) {
   EXPECT_EQ(std::string::npos, result.out.find("0x1002"));
 }
 
+TEST(ReplayCommand, TheReadmeScenarioGivesWhatTheReadmeShows) {
+  Result result = RunReplay({kScenarios + "/readme.json"});
+  ASSERT_EQ(0, result.status) << result.err;
+  for (const char* line :
+       {"      m1\\Budget  {Work,Outlook Flag,Outlook Mail}  mail\n",
+        "      m2\\Lunch?  {Outlook Mail}  mail\n",
+        "        query: AND(Work, Outlook Flag)\n"
+        "        Budget  <- m1\\Budget  mail\n\n",
+        "  event 1 ItemAdd -> window 0x1001: WM_COMMAND 200\n"}) {
+    SCOPED_TRACE(line);
+    EXPECT_NE(std::string::npos, result.out.find(line)) << result.out;
+  }
+}
+
 TEST(ReplayCommand, JsonStoreChainsIntoTheNextRun) {
   json::Value first = RunJson({});
   const std::string firstStore = json::Write(*first.Find("store"));
