@@ -144,8 +144,17 @@ int32_t RefreshQueryFolder(StoreHandle* store, CStoreNode* folder) {
       if (matcher.Failed()) break;
       continue;
     }
-    CEntryNode* result = new (std::nothrow) CEntryNode(source->GetDisplayName());
+    // A result missing its name, user data or record is a failed one: it
+    // goes again and the folder is left with the results made so far.
+    const CStrBuf displayName = source->GetDisplayName();
+    if (!displayName.GetText()) break;
+    CEntryNode* result = new (std::nothrow) CEntryNode(displayName);
     if (!result) break;
+    if (!result->GetName()) {
+      result->Destroy(1);
+      break;
+    }
+    NodeCell* before = tail;
     if (!folder->children.InsertAfter(tail, result)) {
       result->Destroy(1);
       break;
@@ -154,6 +163,11 @@ int32_t RefreshQueryFolder(StoreHandle* store, CStoreNode* folder) {
     result->SetParent(folder);
     result->SetUserData(NameOf(source));
     result->SetItemClass(SourceItemClass(source));
+    if (!result->block3.data || !result->block1.data) {
+      CNodeList::RemoveAfter(before);
+      result->Destroy(1);
+      break;
+    }
     result->SetNodeValue(store->GetNodeValue(source, 1));
     ++count;
   }
