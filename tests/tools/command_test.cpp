@@ -2,6 +2,7 @@
 // text or JSON out, exit status and messages on bad input.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,21 +48,32 @@ std::string Shell(const std::string& word) {
   return quoted + "'";
 }
 
+// Per process, so that two builds' tests can run side by side.
 std::string TempPath(const std::string& name) {
-  return testing::TempDir() + "brindle_replay_" + name;
+  return testing::TempDir() + "brindle_replay_" + std::to_string(getpid()) +
+         "_" + name;
 }
+
+// A file under the test's temporary directory, removed with the object.
+struct TempFile {
+  explicit TempFile(const std::string& name) : path(TempPath(name)) {}
+  ~TempFile() { std::remove(path.c_str()); }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string path;
+};
 
 Result RunReplay(const std::vector<std::string>& args) {
   std::string command = Shell(kCommand);
   for (const std::string& arg : args) command += " " + Shell(arg);
-  const std::string out = TempPath("stdout");
-  const std::string err = TempPath("stderr");
-  command += " </dev/null >" + Shell(out) + " 2>" + Shell(err);
+  TempFile out("stdout");
+  TempFile err("stderr");
+  command += " </dev/null >" + Shell(out.path) + " 2>" + Shell(err.path);
   int raw = std::system(command.c_str());
   Result result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = ReadFile(out);
-  result.err = ReadFile(err);
+  result.out = ReadFile(out.path);
+  result.err = ReadFile(err.path);
   return result;
 }
 
@@ -423,22 +435,23 @@ TEST(ReplayCommand, JsonStoreChainsIntoTheNextRun) {
   const std::string firstStore = json::Write(*first.Find("store"));
 
   // The same store with no events comes back unchanged.
-  const std::string same = TempPath("chain_same.json");
-  WriteFile(same, "{\"now\": \"2026-12-11T10:00:00\", \"store\": " + firstStore + "}");
-  json::Value second = RunJson({same});
+  TempFile same("chain_same.json");
+  WriteFile(same.path,
+            "{\"now\": \"2026-12-11T10:00:00\", \"store\": " + firstStore + "}");
+  json::Value second = RunJson({same.path});
   EXPECT_EQ(firstStore, json::Write(*second.Find("store")));
   EXPECT_TRUE(second.Find("events")->Items().empty());
   EXPECT_TRUE(second.Find("posts")->Items().empty());
 
   // An event on the chained store works on what the first run left.
-  const std::string next = TempPath("chain_next.json");
-  WriteFile(next,
+  TempFile next("chain_next.json");
+  WriteFile(next.path,
             "{\"now\": \"2026-12-11T10:00:00\", \"windows\": [{\"inUse\": 1, "
             "\"window\": 9}], \"store\": " + firstStore +
                 ", \"events\": [{\"event\": \"ItemChange\", \"item\": "
                 "{\"EntryID\": \"task-2\", \"Subject\": \"Review slides\", "
                 "\"Categories\": \"Work\", \"Status\": 2, \"Class\": 48}}]}");
-  json::Value third = RunJson({next});
+  json::Value third = RunJson({next.path});
   const json::Value& store = *third.Find("store");
   EXPECT_EQ(std::vector<std::string>{"__QuerySpec"},
             ChildNames(Node(store, {"QueryTree", "Open tasks"})));
@@ -486,7 +499,8 @@ TEST(ReplayCommand, BadInputExitsWithStatus2AndNamesThePlace) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string path = TempPath(std::string(c.name) + ".json");
+    TempFile file(std::string(c.name) + ".json");
+    const std::string& path = file.path;
     WriteFile(path, c.scenario);
     Result result = RunReplay({path});
     EXPECT_EQ(2, result.status);
