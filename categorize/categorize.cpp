@@ -250,9 +250,15 @@ void CategorizeItem(const ItemSnapshot& item) {
   StoreHandle* store = item.store;
   if (!store) return;
 
-  CStrBuf entryName(item.entryId.GetText());
+  const char* entryId = TextOf(item.entryId);
+  const char* subject = TextOf(item.subject);
+  CStrBuf entryName(entryId);
   entryName.Append("\\");
-  entryName.Append(TextOf(item.subject));
+  entryName.Append(subject);
+  // A buffer that could not grow holds a shorter text; filing the item
+  // under that name would make an entry for no item, so nothing happens.
+  const size_t expectedLength = std::strlen(entryId) + 1 + std::strlen(subject);
+  if (!entryName.GetText() || entryName.GetLength() != expectedLength) return;
 
   CEntryNode* entry = FindEntry(store, TextOf(entryName));
   if (!entry) entry = CreateEntry(store, TextOf(entryName));

@@ -49,6 +49,11 @@ CEntryNode* CreateEntry(StoreHandle* store, const char* name) {
   if (!fileList) return nullptr;
   CEntryNode* entry = new (std::nothrow) CEntryNode(name);
   if (!entry) return nullptr;
+  // Without memory for its name the node would stand for no item.
+  if (!NameEquals(entry, name)) {
+    entry->Destroy(1);
+    return nullptr;
+  }
   if (!fileList->AppendChild(entry)) {
     entry->Destroy(1);
     return nullptr;

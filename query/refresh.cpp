@@ -150,7 +150,8 @@ int32_t RefreshQueryFolder(StoreHandle* store, CStoreNode* folder) {
     if (!displayName.GetText()) break;
     CEntryNode* result = new (std::nothrow) CEntryNode(displayName);
     if (!result) break;
-    if (!result->GetName()) {
+    if (!result->GetName() ||
+        std::strcmp(result->GetName(), displayName.GetText()) != 0) {
       result->Destroy(1);
       break;
     }

@@ -483,3 +483,42 @@ TEST(CategoriesTextNamesTest, SplitsTrimsAndComparesWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whatever allocation fails during an event, the store is left whole: the
+// entry is either filed as usual or not at all, and nothing leaks.
+TEST_F(CategorizeTest, AllocationFailureLeavesAWholeStore) {
+  AddBuiltIns();
+  model_.AddCategory("Work");
+  Item item;
+  item.categories.Assign("Work");
+  item.flagStatus = 2;
+  item.flagIcon = 3;
+  item.itemClass = 43;
+  Run(item);  // first use makes the fixed names
+  const std::string filed = ShellStoreModel::Describe(model_.Folder("FileList"));
+  ASSERT_EQ("FileList{E1\\Subject[Work,Outlook Flag,Outlook Flag Green,"
+            "Outlook Item,Outlook Mail]}",
+            filed);
+  CStoreNode* fileList = model_.Folder("FileList");
+  CStoreNode* entry = fileList->GetFirstChild();
+  ASSERT_TRUE(fileList->UnlinkChild(entry));
+  entry->Destroy(1);
+  const int64_t live = store_heap::Live();
+  for (int64_t skip = 0; skip < 40; ++skip) {
+    SCOPED_TRACE(skip);
+    store_heap::FailAllocations(skip, 1);
+    Run(item);
+    store_heap::FailNone();
+    CEntryNode* made = FindEntry(model_.Handle(), "E1\\Subject");
+    if (made) {
+      ASSERT_TRUE(fileList->UnlinkChild(made));
+      made->Destroy(1);
+    }
+    EXPECT_EQ("FileList", ShellStoreModel::Describe(fileList));
+    EXPECT_EQ(live, store_heap::Live());
+  }
+}
+
+}  // namespace
