@@ -3,6 +3,13 @@
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   add_compile_options(-Wall -Wextra -Wno-invalid-offsetof)
 endif()
+# A buffer, list or node destroyed in place (Destroy without bit 0) stays
+# readable by the companion, whose compiler keeps the destructor's stores
+# (text null, capacity 0).  GCC would drop them as dead at the end of the
+# object's lifetime.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  add_compile_options(-fno-lifetime-dse)
+endif()
 
 if(WIN32)
   # What we build for Windows imports only system DLLs: the GCC and C++
