@@ -13,12 +13,40 @@ const char* NodeName(CStoreNode* node) {
   return name ? name : "";
 }
 
+// Runs once per query node and entry, so it looks at the first byte before
+// comparing whole names: a category name seldom shares it with an operator.
 Op Classify(const char* name) {
-  if (std::strcmp(name, "__QuerySpec") == 0) return kSpec;
-  if (std::strcmp(name, "AND") == 0) return kAnd;
-  if (std::strcmp(name, "OR") == 0) return kOr;
-  if (std::strcmp(name, "NOT") == 0) return kNot;
-  return kLeaf;
+  switch (name[0]) {
+    case '_':
+      return std::strcmp(name, "__QuerySpec") == 0 ? kSpec : kLeaf;
+    case 'A':
+      return name[1] == 'N' && name[2] == 'D' && name[3] == '\0' ? kAnd : kLeaf;
+    case 'O':
+      return name[1] == 'R' && name[2] == '\0' ? kOr : kLeaf;
+    case 'N':
+      return name[1] == 'O' && name[2] == 'T' && name[3] == '\0' ? kNot : kLeaf;
+    default:
+      return kLeaf;
+  }
+}
+
+// The leaf test: true when a non-empty comma-separated token of list equals
+// name byte for byte.  One pass over the list that compares as it goes, so a
+// token is usually left at its first byte and the name's length is never
+// taken; an empty name, or one holding a comma, equals no token.
+bool ListHoldsName(const char* list, const char* name) {
+  const char* at = list;
+  for (;;) {
+    while (*at == ',') ++at;
+    if (*at == '\0') return false;
+    const char* expected = name;
+    while (*at != '\0' && *at != ',' && *at == *expected) {
+      ++at;
+      ++expected;
+    }
+    if ((*at == '\0' || *at == ',') && *expected == '\0') return true;
+    while (*at != '\0' && *at != ',') ++at;
+  }
 }
 
 CQueryTermNode* NewTerm(CStoreNode* source) {
@@ -101,7 +129,7 @@ bool CQueryMatcher::Matches(CStoreNode* query, CEntryNode* entry) {
       const char* name = NodeName(node);
       const Op op = Classify(name);
       if (op == kLeaf) {
-        result = CategoryListContains(categories, name, std::strlen(name));
+        result = ListHoldsName(categories, name);
         break;
       }
       NodeCell* first = node->children.First();

@@ -43,6 +43,14 @@ TEST(MatchesQueryTest, Semantics) {
       {"Work", "work", false},
       {"Work", ",,Work,", true},
       {"Work", "Workshop", false},
+      {"Workshop", "Work", false},      // the token ends before the name
+      {"Work", "Wor,Workshop,Work", true},
+      {"ANDY", "ANDY", true},           // near operators are plain leaves
+      {"ORE", "ORE", true},
+      {"NOTE", "NOTE", true},
+      {"A", "A", true},
+      {"_x", "_x", true},
+      {"Outlook Item", "Outlook Mail,Outlook Item", true},
       {"Work", nullptr, false},
       {"NOT(Work)", nullptr, true},
       {"NOT(AND)", "AND", false},       // "AND" is the operator, never a leaf
