@@ -146,12 +146,11 @@ int32_t RefreshQueryFolder(StoreHandle* store, CStoreNode* folder) {
     }
     // A result missing its name, user data or record is a failed one: it
     // goes again and the folder is left with the results made so far.
-    const CStrBuf displayName = source->GetDisplayName();
-    if (!displayName.GetText()) break;
+    // The display name is copied once, straight into the result's name.
+    const char* displayName = source->GetDisplayNameText();
     CEntryNode* result = new (std::nothrow) CEntryNode(displayName);
     if (!result) break;
-    if (!result->GetName() ||
-        std::strcmp(result->GetName(), displayName.GetText()) != 0) {
+    if (!result->GetName() || std::strcmp(result->GetName(), displayName) != 0) {
       result->Destroy(1);
       break;
     }

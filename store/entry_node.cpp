@@ -162,7 +162,9 @@ int32_t CEntryNode::GetInfoCode(uint32_t* code) {
   return 3;
 }
 
-CStrBuf CEntryNode::GetDisplayName() {
+CStrBuf CEntryNode::GetDisplayName() { return CStrBuf(GetDisplayNameText()); }
+
+const char* CEntryNode::GetDisplayNameText() {
   const char* text = TextOf(name);
   const char* candidate = text;
   const char* backslash = std::strrchr(text, '\\');
@@ -170,7 +172,7 @@ CStrBuf CEntryNode::GetDisplayName() {
                          text[3] == '\0';
   if (backslash != nullptr && !driveRoot) candidate = backslash + 1;
   if (IsPresent(block3)) candidate = GetFullPathFromUserData(false);
-  return CStrBuf(candidate);
+  return candidate;
 }
 
 namespace {

@@ -55,6 +55,9 @@ class CEntryNode : public CBranchNode {
   // the name after its last backslash (the whole name when it has none or
   // is a drive root such as "C:\").
   CStrBuf GetDisplayName();
+  // The same name without the copy: a pointer into the entry's own name or
+  // user data, valid until either is next replaced.
+  const char* GetDisplayNameText();
   // Write the itemClass (offset 8) and nodeValue (offset 12) words of the
   // attribute record, creating or replacing the record as needed.
   void SetItemClass(int32_t itemClass);
