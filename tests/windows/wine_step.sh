@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # One step of the end-to-end run of the x64 build under Wine:
-#   wine_step.sh PREFIX WIN64_BUILD_DIR STEP
-# Steps: prefix (make a fresh prefix), register, run, unregister, cleanup.
+#   wine_step.sh PREFIX WIN64_BUILD_DIR STEP [ARGS]
+# Steps: prefix (make a fresh prefix), register, run, unregister, cleanup,
+# and probe NATIVE_PROBE KNOWN_DIFFERENCES (the platform probe's answers
+# under Wine against the emulation's).
 # Every step but cleanup runs under its own Xvfb display (xvfb-run -a), so
 # that message boxes really show; the prefix is shared by the steps of one
 # test run, since a cold start takes seconds.
@@ -65,6 +67,26 @@ case $step in
     run regsvr32 /u /s "$(winpath "$addin")" || { echo "FAIL: regsvr32 /u"; status=1; }
     run "$(winpath "$host")" check-unregistered || status=1
     run regsvr32 /u /s "$(winpath "$addin")" || { echo "FAIL: a second regsvr32 /u"; status=1; }
+    ;;
+  probe)
+    native=$4 known=$5
+    here=$(mktemp -d)
+    "$native" >"$here/emulation.txt"
+    "$wine" "$(winpath "$win64/host/platform_probe.exe")" | tr -d '\r' >"$here/windows.txt" || true
+    # Keys whose answers may differ, with the reason beside each.
+    skip=$(sed -e 's/#.*//' -e 's/[[:space:]]*$//' "$known" | grep -v '^$' || true)
+    filter() { if [ -n "$skip" ]; then grep -v -F -f <(sed 's/$/ = /' <<<"$skip") "$1"; else cat "$1"; fi; }
+    lines=$(wc -l <"$here/windows.txt")
+    if [ "$lines" -lt 40 ]; then
+      echo "FAIL: the probe answered $lines lines under Wine"; status=1
+    elif ! diff <(filter "$here/emulation.txt") <(filter "$here/windows.txt"); then
+      echo "FAIL: the emulation answers differently from Windows (< emulation, > Wine)"
+      status=1
+    else
+      echo "the emulation answered as Windows on $lines questions" \
+        "($(grep -c . <<<"$skip") known differences set aside)"
+    fi
+    rm -rf "$here"
     ;;
   *) echo "unknown step $step" >&2; exit 2 ;;
 esac
