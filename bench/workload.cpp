@@ -141,9 +141,9 @@ Workload::Workload(int entries, uint64_t seed) : folders_(MakeFolders()) {
   }
   for (const char* name : kBuiltInNames) model_.AddCategory(name);
 
-  // Popularity: weight 1 / (rank + 5).
+  // Popularity: weight 1 / (rank + 8).
   double weights[kUserCategories];
-  for (int i = 0; i < kUserCategories; ++i) weights[i] = 1.0 / (i + 5);
+  for (int i = 0; i < kUserCategories; ++i) weights[i] = 1.0 / (i + 8);
 
   NodeCell* tail = fileList_->children.Head();
   while (tail->next) tail = tail->next;
