@@ -236,7 +236,8 @@ void SysFreeString(BSTR text);
 UINT SysStringLen(BSTR text);
 
 // Converts an OLE date to DOS date and time (local, no zone), rounding to the
-// nearest second and then down to an even one.  FALSE outside 1980 to 2107.
+// nearest second and then down to an even one.  FALSE outside 1980 to 2099
+// (the DOS encoding would reach 2107; the system's conversion stops at 2099).
 INT VariantTimeToDosDateTime(DATE time, USHORT* dosDate, USHORT* dosTime);
 
 // Creates an object of a class registered with the emulation (see

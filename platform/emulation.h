@@ -42,8 +42,9 @@ struct MessageBoxCall {
 const std::vector<MessageBoxCall>& MessageBoxes();
 void ScriptMessageBoxAnswers(const std::vector<int>& answers);
 
-// Posted messages, in order.  Posting to a null window fails (FALSE) and is
-// not recorded, as on Windows with no message queue behind it.
+// Posted messages, in order.  A message posted to no window (null) goes, as
+// on Windows, to the calling thread's own queue: it is recorded with a null
+// window.
 struct PostedMessage {
   HWND window;
   UINT message;

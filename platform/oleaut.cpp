@@ -72,10 +72,35 @@ UINT SysStringLen(BSTR text) {
 
 void VariantInit(VARIANTARG* v) { v->vt = VT_EMPTY; }
 
+namespace {
+
+// The base types a by-reference variant may carry.
+bool IsKnownByRefType(unsigned base) {
+  switch (base) {
+    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY:
+    case VT_DATE: case VT_BSTR: case VT_DISPATCH: case VT_ERROR:
+    case VT_BOOL: case VT_VARIANT: case VT_UNKNOWN: case VT_I1:
+    case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8:
+    case VT_INT: case VT_UINT:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The last year VariantTimeToDosDateTime converts.  The DOS encoding holds
+// dates up to 2107, but the system's conversion stops at the end of 2099.
+const unsigned kLastVariantDosYear = 2099;
+
+}  // namespace
+
 HRESULT VariantClear(VARIANTARG* v) {
   if (v == nullptr) return E_INVALIDARG;
   if (v->vt & VT_BYREF) {
     // A reference points at the caller's storage; nothing here is owned.
+    // Its base type must still be one Windows knows, or the variant is left
+    // as it was.
+    if (!IsKnownByRefType(v->vt & ~VT_BYREF)) return DISP_E_BADVARTYPE;
     v->vt = VT_EMPTY;
     return S_OK;
   }
@@ -100,7 +125,7 @@ HRESULT VariantClear(VARIANTARG* v) {
 }
 
 INT VariantTimeToDosDateTime(DATE time, USHORT* dosDate, USHORT* dosTime) {
-  // Far enough outside 1980..2107 to fail whatever the rounding does, and
+  // Far enough outside 1980..2099 to fail whatever the rounding does, and
   // keeps the day count safely inside an integer.
   if (!(time > -1.0e7 && time < 1.0e7)) return FALSE;
   // The whole part counts days from 1899-12-30; the fraction is the time of
@@ -119,6 +144,7 @@ INT VariantTimeToDosDateTime(DATE time, USHORT* dosDate, USHORT* dosTime) {
   const unsigned hour = static_cast<unsigned>(seconds / 3600);
   const unsigned minute = static_cast<unsigned>(seconds / 60 % 60);
   const unsigned second = static_cast<unsigned>(seconds % 60);
+  if (date.year > kLastVariantDosYear) return FALSE;
   WORD packedDate;
   WORD packedTime;
   if (!emu::internal::PackDosDateTime(date, hour, minute, second, &packedDate,

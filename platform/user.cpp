@@ -36,10 +36,8 @@ INT MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (window == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  // No window: Windows posts to the calling thread's own queue; it is
+  // recorded with a null window.
   State().posted.push_back(emu::PostedMessage{window, message, wParam, lParam});
   return TRUE;
 }

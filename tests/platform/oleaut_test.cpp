@@ -188,7 +188,9 @@ TEST(VariantTest, ClearOfScalarsAndBadTypes) {
     EXPECT_EQ(v.vt, VT_EMPTY);
   }
   // VT_VARIANT is only valid by reference; 0x00FF is no type at all.
-  for (VARTYPE vt : {VARTYPE(VT_VARIANT), VARTYPE(0x00FF)}) {
+  // Nor is a reference to no type: 0x7FFF has the by-reference bit set.
+  for (VARTYPE vt : {VARTYPE(VT_VARIANT), VARTYPE(0x00FF), VARTYPE(0x7FFF),
+                     VARTYPE(VT_BYREF | VT_EMPTY)}) {
     SCOPED_TRACE(vt);
     VARIANT v;
     v.vt = vt;
@@ -215,8 +217,9 @@ const int k1980_01_01 = 29221;
 const int k1999_12_31 = 36525;
 const int k2000_02_28 = 36584;
 const int k2024_03_15 = 45366;
+const int k2099_12_31 = 73050;
+const int k2100_01_01 = 73051;
 const int k2107_12_31 = 75971;
-const int k2108_01_01 = 75972;
 
 TEST(VariantTimeToDosDateTimeTest, RoundsToSecondThenDownToEven) {
   struct Case {
@@ -247,8 +250,8 @@ TEST(VariantTimeToDosDateTimeTest, RoundsToSecondThenDownToEven) {
        DosTime(0, 0, 0)},
       {"rounded up into the first DOS day", OleDate(k1979_12_31, 23, 59, 59.6),
        DosDate(1980, 1, 1), DosTime(0, 0, 0)},
-      {"last DOS second", OleDate(k2107_12_31, 23, 59, 59.2),
-       DosDate(2107, 12, 31), DosTime(23, 59, 58)},
+      {"last convertible second", OleDate(k2099_12_31, 23, 59, 59.2),
+       DosDate(2099, 12, 31), DosTime(23, 59, 58)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -266,8 +269,9 @@ TEST(VariantTimeToDosDateTimeTest, FailsOutsideDosRange) {
     DATE date;
   } cases[] = {
       {"last second before 1980", OleDate(k1979_12_31, 23, 59, 59)},
-      {"rounded into 2108", OleDate(k2107_12_31, 23, 59, 59.6)},
-      {"first day of 2108", OleDate(k2108_01_01, 0, 0, 0)},
+      {"rounded into 2100", OleDate(k2099_12_31, 23, 59, 59.6)},
+      {"first day of 2100", OleDate(k2100_01_01, 0, 0, 0)},
+      {"last day the DOS encoding holds", OleDate(k2107_12_31, 12, 0, 0)},
       {"zero date", 0.0},
       {"negative date", -1.25},
       {"far future", 1.0e12},

@@ -37,24 +37,24 @@ TEST_F(UserTest, MessageBoxesFollowTheScriptThenAnswerOk) {
   EXPECT_EQ(MessageBoxA(nullptr, "five", "c", MB_OK), IDOK);
 }
 
-TEST_F(UserTest, PostedMessagesAreRecordedExceptToNoWindow) {
+TEST_F(UserTest, PostedMessagesAreRecordedInOrder) {
   HWND first = reinterpret_cast<HWND>(0x100);
   HWND second = reinterpret_cast<HWND>(0x200);
   EXPECT_EQ(PostMessageA(first, WM_COMMAND, 200, 0), TRUE);
-  SetLastError(ERROR_SUCCESS);
-  EXPECT_EQ(PostMessageA(nullptr, WM_COMMAND, 200, 0), FALSE);
-  EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+  // Without a window the message goes to the thread's own queue.
+  EXPECT_EQ(PostMessageA(nullptr, WM_COMMAND, 200, 0), TRUE);
   EXPECT_EQ(PostMessageA(second, WM_COMMAND, 201, -7), TRUE);
 
   const auto& posted = emu::PostedMessages();
-  ASSERT_EQ(posted.size(), 2u);
+  ASSERT_EQ(posted.size(), 3u);
   EXPECT_EQ(posted[0].window, first);
   EXPECT_EQ(posted[0].message, static_cast<UINT>(WM_COMMAND));
   EXPECT_EQ(posted[0].wParam, 200u);
   EXPECT_EQ(posted[0].lParam, 0);
-  EXPECT_EQ(posted[1].window, second);
-  EXPECT_EQ(posted[1].wParam, 201u);
-  EXPECT_EQ(posted[1].lParam, -7);
+  EXPECT_EQ(posted[1].window, nullptr);
+  EXPECT_EQ(posted[2].window, second);
+  EXPECT_EQ(posted[2].wParam, 201u);
+  EXPECT_EQ(posted[2].lParam, -7);
 }
 
 }  // namespace
