@@ -1,5 +1,6 @@
 #include "host/shell_store_model.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -50,21 +51,42 @@ int32_t CStandInStoreHandle::GetNodeValue(CStoreNode* node, uint32_t selector) {
     return 0;
   }
   if (parent != positionsParent_) {
-    positions_.clear();
+    size_t count = 0;
+    for (NodeCell* cell = parent->children.First(); cell; cell = cell->next) {
+      ++count;
+    }
+    size_t size = 16;
+    while (size < 2 * count) size *= 2;  // at most half full
+    if (positions_.size() < size) positions_.resize(size);
+    std::fill(positions_.begin(), positions_.begin() + size,
+              PositionSlot{nullptr, 0});
+    positionsMask_ = size - 1;
     int32_t position = 0;
     for (NodeCell* cell = parent->children.First(); cell; cell = cell->next) {
       ++position;
-      positions_.emplace(cell->node, position);  // the first cell counts
+      if (!cell->node) continue;
+      PositionSlot& slot = SlotFor(cell->node);
+      if (!slot.node) slot = {cell->node, position};  // the first cell counts
     }
     positionsParent_ = parent;
   }
-  auto found = positions_.find(node);
-  return found == positions_.end() ? 0 : found->second;
+  return SlotFor(node).position;
+}
+
+CStandInStoreHandle::PositionSlot& CStandInStoreHandle::SlotFor(
+    CStoreNode* node) {
+  const uint64_t hash =
+      static_cast<uint64_t>(reinterpret_cast<uintptr_t>(node)) *
+      0x9E3779B97F4A7C15ull;
+  size_t index = static_cast<size_t>(hash >> 32) & positionsMask_;
+  while (positions_[index].node && positions_[index].node != node) {
+    index = (index + 1) & positionsMask_;
+  }
+  return positions_[index];
 }
 
 void CStandInStoreHandle::InvalidatePositions() {
   positionsParent_ = nullptr;
-  positions_.clear();
 }
 
 // --- ShellStoreModel -------------------------------------------------------

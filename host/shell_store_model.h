@@ -12,7 +12,7 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "companion/shell_store.h"
 #include "platform/types.h"
@@ -43,8 +43,10 @@ class ShellStoreModel;
 // store is open the positions of a list are taken once and kept until the
 // store is closed or InvalidatePositions is called: the add-in changes no
 // list between the node values it asks for, and this keeps a refresh of N
-// entries linear.  Its three other operations are never called by the
-// add-in; a call counts as unexpected.
+// entries linear.  The positions live in an open-addressed table whose
+// storage is kept from one opening to the next, so after the first event
+// asking them allocates nothing.  Its three other operations are never
+// called by the add-in; a call counts as unexpected.
 class CStandInStoreHandle : public StoreHandle {
  public:
   explicit CStandInStoreHandle(ShellStoreModel* model) : model_(model) {}
@@ -59,8 +61,16 @@ class CStandInStoreHandle : public StoreHandle {
 
  private:
   ShellStoreModel* model_;
+  struct PositionSlot {
+    CStoreNode* node;  // null: an empty slot
+    int32_t position;
+  };
+  // The slot where node is, or the empty slot where it would go.
+  PositionSlot& SlotFor(CStoreNode* node);
+
   CStoreNode* positionsParent_ = nullptr;
-  std::unordered_map<CStoreNode*, int32_t> positions_;
+  std::vector<PositionSlot> positions_;  // the first positionsMask_ + 1 used
+  size_t positionsMask_ = 0;
 };
 
 class ShellStoreModel {
