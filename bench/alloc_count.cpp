@@ -33,17 +33,18 @@ namespace {
 int64_t allocations = 0;
 int64_t frees = 0;
 int64_t liveBytes = 0;
+bool trackBytes = false;
 
 void Counted(void* memory) {
   if (memory == nullptr) return;
   ++allocations;
-  liveBytes += static_cast<int64_t>(malloc_usable_size(memory));
+  if (trackBytes) liveBytes += static_cast<int64_t>(malloc_usable_size(memory));
 }
 
 void Uncounted(void* memory) {
   if (memory == nullptr) return;
   ++frees;
-  liveBytes -= static_cast<int64_t>(malloc_usable_size(memory));
+  if (trackBytes) liveBytes -= static_cast<int64_t>(malloc_usable_size(memory));
 }
 
 }  // namespace
@@ -68,9 +69,10 @@ void* realloc(void* memory, size_t size) {
     free(memory);
     return nullptr;
   }
-  const int64_t before = static_cast<int64_t>(malloc_usable_size(memory));
+  const int64_t before =
+      trackBytes ? static_cast<int64_t>(malloc_usable_size(memory)) : 0;
   void* moved = __libc_realloc(memory, size);
-  if (moved != nullptr) {
+  if (moved != nullptr && trackBytes) {
     liveBytes += static_cast<int64_t>(malloc_usable_size(moved)) - before;
   }
   return moved;
@@ -87,6 +89,8 @@ namespace bench {
 
 bool HeapCountsAvailable() { return true; }
 
+void TrackHeapBytes(bool on) { trackBytes = on; }
+
 HeapCounts CurrentHeapCounts() {
   return {allocations, frees, allocations - frees, liveBytes};
 }
@@ -98,6 +102,7 @@ HeapCounts CurrentHeapCounts() {
 namespace bench {
 
 bool HeapCountsAvailable() { return false; }
+void TrackHeapBytes(bool) {}
 HeapCounts CurrentHeapCounts() { return {0, 0, 0, 0}; }
 
 }  // namespace bench

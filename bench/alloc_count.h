@@ -16,10 +16,15 @@ struct HeapCounts {
   int64_t allocations;  // blocks made (malloc, calloc, realloc of null)
   int64_t frees;        // blocks freed (free of non-null, realloc to 0)
   int64_t liveBlocks;   // allocations - frees
-  int64_t liveBytes;    // usable bytes of the live blocks
+  int64_t liveBytes;    // usable bytes of the live blocks (TrackHeapBytes)
 };
 
 bool HeapCountsAvailable();
 HeapCounts CurrentHeapCounts();
+
+// Keeps liveBytes from now on (off at start: asking each block's usable
+// size costs the benchmark time).  Turn it on before the blocks to be
+// compared are made, and leave it on.
+void TrackHeapBytes(bool on);
 
 }  // namespace bench

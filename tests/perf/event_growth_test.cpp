@@ -23,6 +23,9 @@ using bench::Workload;
 
 const int kEntries = 1000;
 
+// Live bytes are kept from the start, before any block the tests compare.
+const bool kBytesTracked = (bench::TrackHeapBytes(true), true);
+
 // The names of the children of node that are entries, in order.
 std::vector<std::string> ResultNames(CStoreNode* folder) {
   std::vector<std::string> names;
