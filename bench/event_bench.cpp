@@ -127,6 +127,19 @@ class TableReporter : public benchmark::BenchmarkReporter {
   }
 
   void Finalize() override {
+    // Cases in their fixed order, sizes ascending, however the runs were
+    // interleaved.
+    const char* const caseOrder[] = {"Event", "Categorize", "Refresh", "Floor"};
+    auto rank = [&](const std::string& key) {
+      const std::string name = key.substr(0, key.find('/'));
+      int index = 0;
+      while (index < 4 && name != caseOrder[index]) ++index;
+      return std::make_pair(index, std::atof(key.c_str() + key.find('/') + 1));
+    };
+    std::sort(order_.begin(), order_.end(),
+              [&](const std::string& a, const std::string& b) {
+                return rank(a) < rank(b);
+              });
     std::printf("%-11s %7s %3s %12s %11s %9s %11s %9s\n", "case", "N", "Q",
                 "median ms", "events/s", "nodes", "allocs", "x floor");
     for (const std::string& key : order_) {
