@@ -57,29 +57,33 @@ int32_t CStandInStoreHandle::GetNodeValue(CStoreNode* node, uint32_t selector) {
     }
     size_t size = 16;
     while (size < 2 * count) size *= 2;  // at most half full
-    if (positions_.size() < size) positions_.resize(size);
-    std::fill(positions_.begin(), positions_.begin() + size,
-              PositionSlot{nullptr, 0});
+    if (positions_.size() < size) positions_.resize(size, PositionSlot{});
+    // A new generation empties every slot without touching them.
+    if (++positionsGeneration_ == 0) {
+      std::fill(positions_.begin(), positions_.end(), PositionSlot{});
+      positionsGeneration_ = 1;
+    }
     positionsMask_ = size - 1;
     int32_t position = 0;
     for (NodeCell* cell = parent->children.First(); cell; cell = cell->next) {
       ++position;
       if (!cell->node) continue;
       PositionSlot& slot = SlotFor(cell->node);
-      if (!slot.node) slot = {cell->node, position};  // the first cell counts
+      if (slot.generation != positionsGeneration_) {  // the first cell counts
+        slot = {cell->node, position, positionsGeneration_};
+      }
     }
     positionsParent_ = parent;
   }
-  return SlotFor(node).position;
+  const PositionSlot& slot = SlotFor(node);
+  return slot.generation == positionsGeneration_ ? slot.position : 0;
 }
 
 CStandInStoreHandle::PositionSlot& CStandInStoreHandle::SlotFor(
     CStoreNode* node) {
-  const uint64_t hash =
-      static_cast<uint64_t>(reinterpret_cast<uintptr_t>(node)) *
-      0x9E3779B97F4A7C15ull;
-  size_t index = static_cast<size_t>(hash >> 32) & positionsMask_;
-  while (positions_[index].node && positions_[index].node != node) {
+  size_t index = (reinterpret_cast<uintptr_t>(node) >> 4) & positionsMask_;
+  while (positions_[index].generation == positionsGeneration_ &&
+         positions_[index].node != node) {
     index = (index + 1) & positionsMask_;
   }
   return positions_[index];

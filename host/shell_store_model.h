@@ -45,7 +45,8 @@ class ShellStoreModel;
 // list between the node values it asks for, and this keeps a refresh of N
 // entries linear.  The positions live in an open-addressed table whose
 // storage is kept from one opening to the next, so after the first event
-// asking them allocates nothing.  Its three other operations are never
+// asking them allocates nothing; it is indexed by address, so a walk along
+// a list that was allocated in order also walks the table in order.  Its three other operations are never
 // called by the add-in; a call counts as unexpected.
 class CStandInStoreHandle : public StoreHandle {
  public:
@@ -62,8 +63,9 @@ class CStandInStoreHandle : public StoreHandle {
  private:
   ShellStoreModel* model_;
   struct PositionSlot {
-    CStoreNode* node;  // null: an empty slot
+    CStoreNode* node;
     int32_t position;
+    uint32_t generation;  // the slot is empty unless it is positionsGeneration_
   };
   // The slot where node is, or the empty slot where it would go.
   PositionSlot& SlotFor(CStoreNode* node);
@@ -71,6 +73,7 @@ class CStandInStoreHandle : public StoreHandle {
   CStoreNode* positionsParent_ = nullptr;
   std::vector<PositionSlot> positions_;  // the first positionsMask_ + 1 used
   size_t positionsMask_ = 0;
+  uint32_t positionsGeneration_ = 0;
 };
 
 class ShellStoreModel {
