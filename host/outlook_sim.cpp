@@ -163,22 +163,20 @@ int SimFolder::LiveItemsCount() const {
 }
 
 std::vector<HRESULT> SimFolder::FireItemAdd(SimItem* item) {
+  return FireWithItem(kDispidItemAdd, item);
+}
+
+std::vector<HRESULT> SimFolder::FireItemChange(SimItem* item) {
+  return FireWithItem(kDispidItemChange, item);
+}
+
+std::vector<HRESULT> SimFolder::FireWithItem(DISPID id, SimItem* item) {
   std::vector<HRESULT> results;
   // Firing may make new Items objects (a sink reading the folder); only the
   // ones present now receive this event.
   const std::vector<SimItems*> targets = items_;
   for (SimItems* items : targets) {
-    const std::vector<HRESULT> r = items->FireItemAdd(item);
-    results.insert(results.end(), r.begin(), r.end());
-  }
-  return results;
-}
-
-std::vector<HRESULT> SimFolder::FireItemChange(SimItem* item) {
-  std::vector<HRESULT> results;
-  const std::vector<SimItems*> targets = items_;
-  for (SimItems* items : targets) {
-    const std::vector<HRESULT> r = items->FireItemChange(item);
+    const std::vector<HRESULT> r = items->FireWithItem(id, item);
     results.insert(results.end(), r.begin(), r.end());
   }
   return results;
@@ -265,25 +263,21 @@ HRESULT SimItems::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
 }
 
 std::vector<HRESULT> SimItems::FireItemAdd(SimItem* item) {
-  VARIANT arg;
-  VariantInit(&arg);
-  arg.vt = VT_DISPATCH;
-  arg.pdispVal = item;
-  DISPPARAMS params = {&arg, nullptr, 1, 0};
-  item->AddRef();
-  std::vector<HRESULT> results = Fire(kDispidItemAdd, &params);
-  item->Release();
-  return results;
+  return FireWithItem(kDispidItemAdd, item);
 }
 
 std::vector<HRESULT> SimItems::FireItemChange(SimItem* item) {
+  return FireWithItem(kDispidItemChange, item);
+}
+
+std::vector<HRESULT> SimItems::FireWithItem(DISPID id, SimItem* item) {
   VARIANT arg;
   VariantInit(&arg);
   arg.vt = VT_DISPATCH;
   arg.pdispVal = item;
   DISPPARAMS params = {&arg, nullptr, 1, 0};
   item->AddRef();
-  std::vector<HRESULT> results = Fire(kDispidItemChange, &params);
+  std::vector<HRESULT> results = Fire(id, &params);
   item->Release();
   return results;
 }

@@ -119,6 +119,8 @@ class SimFolder : public SimDispatch {
   std::vector<HRESULT> FireItemAdd(SimItem* item);
   std::vector<HRESULT> FireItemChange(SimItem* item);
   std::vector<HRESULT> FireItemRemove();
+  // Fires id with the item as its one argument.
+  std::vector<HRESULT> FireWithItem(DISPID id, SimItem* item);
   std::vector<HRESULT> Fire(DISPID id, DISPPARAMS* params);
 
   // Sinks currently advised on the folder's live Items objects, counting a
@@ -163,6 +165,8 @@ class SimItems : public IDispatch,
   std::vector<HRESULT> FireItemAdd(SimItem* item);
   std::vector<HRESULT> FireItemChange(SimItem* item);
   std::vector<HRESULT> FireItemRemove();
+  // Fires id with the item as its one argument.
+  std::vector<HRESULT> FireWithItem(DISPID id, SimItem* item);
   std::vector<HRESULT> Fire(DISPID id, DISPPARAMS* params);
   int AdvisedSinkCount() const;
   int AdviseCount(IUnknown* sink) const;

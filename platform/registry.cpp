@@ -201,19 +201,30 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD,
   return ERROR_SUCCESS;
 }
 
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM desired,
-                   PHKEY result) {
-  if (result == nullptr) return ERROR_INVALID_PARAMETER;
-  *result = nullptr;
+namespace {
+
+// The existing key at subKey below key (a root or an open handle).
+LONG FindSubKey(HKEY key, LPCSTR subKey, std::shared_ptr<Key>* target) {
   std::shared_ptr<Key> base;
-  REGSAM baseAccess;
-  LONG error = Resolve(key, &base, &baseAccess);
+  REGSAM access;
+  LONG error = Resolve(key, &base, &access);
   if (error != ERROR_SUCCESS) return error;
   std::vector<std::string> names;
   error = SplitPath(subKey, &names);
   if (error != ERROR_SUCCESS) return error;
-  std::shared_ptr<Key> target = Descend(base, names);
-  if (!target) return ERROR_FILE_NOT_FOUND;
+  *target = Descend(base, names);
+  return *target ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+}  // namespace
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM desired,
+                   PHKEY result) {
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  std::shared_ptr<Key> target;
+  LONG error = FindSubKey(key, subKey, &target);
+  if (error != ERROR_SUCCESS) return error;
   *result = NewHandle(target, desired);
   return ERROR_SUCCESS;
 }
@@ -273,15 +284,9 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize,
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
   if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
-  std::shared_ptr<Key> base;
-  REGSAM access;
-  LONG error = Resolve(key, &base, &access);
+  std::shared_ptr<Key> target;
+  LONG error = FindSubKey(key, subKey, &target);
   if (error != ERROR_SUCCESS) return error;
-  std::vector<std::string> names;
-  error = SplitPath(subKey, &names);
-  if (error != ERROR_SUCCESS) return error;
-  std::shared_ptr<Key> target = Descend(base, names);
-  if (!target) return ERROR_FILE_NOT_FOUND;
   // A root can't go, and neither can a key with subkeys: Windows deletes one
   // level at a time.
   if (target->parent == nullptr || !target->children.empty()) {

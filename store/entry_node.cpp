@@ -58,7 +58,7 @@ CEntryNode::CEntryNode(const CStrBuf& nameText) : CBranchNode(nameText) {
 
 void* CEntryNode::Destroy(uint32_t flags) {
   void* self = this;
-  this->~CEntryNode();
+  this->CEntryNode::~CEntryNode();
   if (flags & 1) store_heap::Free(self);
   return self;
 }
@@ -69,11 +69,7 @@ const char* CEntryNode::GetCategories() {
 }
 
 void CEntryNode::SetCategories(const char* text) {
-  if (text == nullptr) {
-    ClearBlock(&block2);
-    return;
-  }
-  SetBlock(&block2, text, static_cast<uint32_t>(std::strlen(text) + 1));
+  SetTextBlock(&block2, text);
 }
 
 // One pass over the list's tokens, then one allocation for the new list.
@@ -136,11 +132,7 @@ bool CEntryNode::RemoveCategory(const CStrBuf& name) {
 }
 
 void CEntryNode::SetUserData(const char* text) {
-  if (text == nullptr) {
-    ClearBlock(&block3);
-    return;
-  }
-  SetBlock(&block3, text, static_cast<uint32_t>(std::strlen(text) + 1));
+  SetTextBlock(&block3, text);
 }
 
 const char* CEntryNode::GetFullPathFromUserData(bool fileNameOnly) {

@@ -78,7 +78,7 @@ CStoreNode::~CStoreNode() {
 
 void* CStoreNode::Destroy(uint32_t flags) {
   void* self = this;
-  this->~CStoreNode();
+  this->CStoreNode::~CStoreNode();
   if (flags & 1) store_heap::Free(self);
   return self;
 }
@@ -147,7 +147,7 @@ CNamedNode::~CNamedNode() {
 
 void* CNamedNode::Destroy(uint32_t flags) {
   void* self = this;
-  this->~CNamedNode();
+  this->CNamedNode::~CNamedNode();
   if (flags & 1) store_heap::Free(self);
   return self;
 }
@@ -156,6 +156,14 @@ void CNamedNode::ClearBlock(DataBlock* block) {
   store_heap::Free(block->data);
   block->data = nullptr;
   block->length = 0;
+}
+
+void CNamedNode::SetTextBlock(DataBlock* block, const char* text) {
+  if (text == nullptr) {
+    ClearBlock(block);
+    return;
+  }
+  SetBlock(block, text, static_cast<uint32_t>(std::strlen(text) + 1));
 }
 
 bool CNamedNode::SetBlock(DataBlock* block, const void* bytes, uint32_t length) {
@@ -185,7 +193,7 @@ CBranchNode::CBranchNode(const CStrBuf& nameText) : CNamedNode(nameText) {}
 
 void* CBranchNode::Destroy(uint32_t flags) {
   void* self = this;
-  this->~CBranchNode();
+  this->CBranchNode::~CBranchNode();
   if (flags & 1) store_heap::Free(self);
   return self;
 }
@@ -197,7 +205,7 @@ CQueryTermNode::CQueryTermNode(const CStrBuf& nameText) : CBranchNode(nameText) 
 
 void* CQueryTermNode::Destroy(uint32_t flags) {
   void* self = this;
-  this->~CQueryTermNode();
+  this->CQueryTermNode::~CQueryTermNode();
   if (flags & 1) store_heap::Free(self);
   return self;
 }
@@ -210,7 +218,7 @@ CCategoryNode::CCategoryNode(const CStrBuf& nameText)
 
 void* CCategoryNode::Destroy(uint32_t flags) {
   void* self = this;
-  this->~CCategoryNode();
+  this->CCategoryNode::~CCategoryNode();
   if (flags & 1) store_heap::Free(self);
   return self;
 }

@@ -155,6 +155,8 @@ class CNamedNode : public CStoreNode, public CNodeRecord {
   // Replaces a block with a copy of length bytes (plus the hidden zero);
   // false (block left empty) when no memory was had.
   static bool SetBlock(DataBlock* block, const void* bytes, uint32_t length);
+  // Replaces a block with text and its terminator; null leaves it empty.
+  static void SetTextBlock(DataBlock* block, const char* text);
   // Writes the header words of a record whose chain is ids[0..depth): the
   // magic, the node's own depth, the ids and the payload size (computed as
   // GetRecordSize() minus the node's header).  Answers 8 + 4 * (depth + 1).

@@ -9,7 +9,7 @@ CNodeList::~CNodeList() { RemoveAll(); }
 
 void* CNodeList::Destroy(uint32_t flags) {
   void* self = this;
-  this->~CNodeList();
+  this->CNodeList::~CNodeList();
   if (flags & 1) store_heap::Free(self);
   return self;
 }

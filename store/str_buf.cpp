@@ -55,7 +55,7 @@ CStrBuf::~CStrBuf() {
 
 void* CStrBuf::Destroy(uint32_t flags) {
   void* self = this;
-  this->~CStrBuf();
+  this->CStrBuf::~CStrBuf();
   if (flags & 1) store_heap::Free(self);
   return self;
 }
