@@ -217,7 +217,7 @@ int SimFolder::AdviseCount(IUnknown* sink) const {
 // --- Items ---
 
 SimItems::SimItems(OutlookSim* sim, SimFolder* folder)
-    : SimObject(sim, "Items"), folder_(folder) {}
+    : SimDispatch(sim, "Items"), folder_(folder) {}
 
 void* SimItems::FindInterface(REFIID iid) {
   if (IsEqualIID(iid, IID_IConnectionPointContainer)) {

@@ -139,14 +139,10 @@ class SimFolder : public SimDispatch {
   std::vector<SimItems*> items_;
 };
 
-class SimItems : public IDispatch,
-                 public IConnectionPointContainer,
-                 public SimObject {
+class SimItems : public SimDispatch, public IConnectionPointContainer {
  public:
   SimItems(OutlookSim* sim, SimFolder* folder);
 
-  IUnknown* Unknown() override { return static_cast<IDispatch*>(this); }
-  IDispatch* Dispatch() override { return this; }
   SimFolder* Folder() const { return folder_; }
   // The ItemsEvents connection point, made on first use.
   SimConnectionPoint* ConnectionPoint();
@@ -171,30 +167,12 @@ class SimItems : public IDispatch,
   int AdvisedSinkCount() const;
   int AdviseCount(IUnknown* sink) const;
 
+  // The one IUnknown of both faces.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     return DoQueryInterface(riid, ppv);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return DoAddRef(); }
   ULONG STDMETHODCALLTYPE Release() override { return DoRelease(); }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
-    return DoGetTypeInfoCount(pctinfo);
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid,
-                                        ITypeInfo** ppTInfo) override {
-    return DoGetTypeInfo(iTInfo, lcid, ppTInfo);
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames,
-                                          UINT cNames, LCID lcid,
-                                          DISPID* rgDispId) override {
-    return DoGetIDsOfNames(riid, rgszNames, cNames, lcid, rgDispId);
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid,
-                                   WORD wFlags, DISPPARAMS* pDispParams,
-                                   VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                                   UINT* puArgErr) override {
-    return DoInvoke(dispIdMember, riid, lcid, wFlags, pDispParams, pVarResult,
-                    pExcepInfo, puArgErr);
-  }
   HRESULT STDMETHODCALLTYPE EnumConnectionPoints(
       IEnumConnectionPoints** ppEnum) override;
   HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid,
