@@ -1,6 +1,7 @@
-// A stack for walking store trees without recursion: a few frames inline,
-// more from the C heap as a tree gets deeper.  Growth never throws; Push
-// answers false when no memory was had.  Frames must be trivially copyable.
+// A stack for walking store trees without recursion, also usable as a plain
+// growable list: a few frames inline, more from the C heap as it grows.
+// Growth never throws; Push answers false when no memory was had.  Frames
+// must be trivially copyable.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +30,9 @@ class CNodeStack {
   void Pop() { --size_; }
   Frame& Top() { return frames_[size_ - 1]; }
   bool IsEmpty() const { return size_ == 0; }
+  // Frames by position, the first pushed at 0, for a stack used as a list.
+  size_t Size() const { return size_; }
+  Frame& At(size_t index) { return frames_[index]; }
   void Clear() { size_ = 0; }
 
  private:

@@ -173,8 +173,9 @@ TEST_F(RefreshTest, OnlyTheFirstQueryTreeAndSpecCount) {
   EXPECT_EQ("QueryTree{?G{__QuerySpec{AND},kept}}", ShellStoreModel::Describe(twin));
 }
 
-// A step that records the results each folder holds when the handle is
-// asked for a node value: a folder is filled before the folders in it.
+// A handle that records the results each folder holds when it is asked for
+// a node value: the folders share one pass over FileList, each entry going
+// to a folder before the folders nested in it.
 class RecordingHandle : public StoreHandle {
  public:
   RecordingHandle(StoreDocument* doc, CStoreNode* outer, CStoreNode* inner)
@@ -207,7 +208,7 @@ TEST_F(RefreshTest, NestedFoldersAreRebuiltParentFirst) {
   StoreDocument document = {nullptr, model_.Root()};
   RecordingHandle handle(&document, outer, inner);
   EXPECT_TRUE(RefreshQueryFolders(&handle));
-  EXPECT_EQ((std::vector<std::string>{"1/0 A\\a", "2/0 B\\b", "2/1 A\\a", "2/2 B\\b"}),
+  EXPECT_EQ((std::vector<std::string>{"1/0 A\\a", "1/1 A\\a", "2/1 B\\b", "2/2 B\\b"}),
             handle.seen);
   EXPECT_EQ("a <A\\a> class=0 value=7", Results(inner)[0]);
 }
@@ -288,6 +289,46 @@ TEST_F(RefreshTest, AllocationFailureStopsTheFolder) {
     EXPECT_EQ(3u, Results(folder).size());
     EXPECT_EQ(live, store_heap::Live());
   }
+}
+
+// The folders share one pass over FileList: a failed allocation stops the
+// one folder it hit, which keeps whole results made so far, while every
+// other folder, before or after it in the list, still gets all of its own.
+// More folders than the list holds inline, so the list grows as well.
+TEST_F(RefreshTest, AllocationFailureStopsOnlyItsFolder) {
+  for (const char* name : {"A\\a", "B\\b", "C\\c"}) model_.AddFileEntry(name, "Work");
+  std::vector<CStoreNode*> folders;
+  CQueryFolderNode* outer = model_.AddQueryFolder(nullptr, "Outer", "OR(Work,NOT(x))");
+  folders.push_back(outer);
+  for (int i = 0; i < 24; ++i) {
+    folders.push_back(model_.AddQueryFolder(i % 2 ? outer : nullptr,
+                                            ("F" + std::to_string(i)).c_str(),
+                                            i % 3 ? "Work" : "OR(Work,NOT(x))"));
+  }
+  ASSERT_TRUE(RefreshQueryFolders(Store()));
+  const std::vector<std::string> full = Results(folders[1]);
+  ASSERT_EQ(3u, full.size());
+  const int64_t live = store_heap::Live();
+  bool sawShort = false;
+  for (int64_t skip = 0; skip < 600; ++skip) {
+    SCOPED_TRACE(skip);
+    store_heap::FailAllocations(skip, 1);
+    EXPECT_TRUE(RefreshQueryFolders(Store()));
+    store_heap::FailNone();
+    int shortFolders = 0;
+    for (CStoreNode* folder : folders) {
+      const std::vector<std::string> results = Results(folder);
+      ASSERT_LE(results.size(), full.size());
+      for (size_t i = 0; i < results.size(); ++i) EXPECT_EQ(full[i], results[i]);
+      if (results.size() < full.size()) ++shortFolders;
+    }
+    EXPECT_LE(shortFolders, 1);
+    sawShort = sawShort || shortFolders == 1;
+    EXPECT_TRUE(RefreshQueryFolders(Store()));
+    for (CStoreNode* folder : folders) EXPECT_EQ(full, Results(folder));
+    EXPECT_EQ(live, store_heap::Live());
+  }
+  EXPECT_TRUE(sawShort);
 }
 
 }  // namespace
