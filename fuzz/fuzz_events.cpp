@@ -23,6 +23,7 @@
 
 #include "addin/addin.h"
 #include "fuzz/fuzz_input.h"
+#include "fuzz/reference_query.h"
 #include "host/outlook_sim.h"
 #include "host/outlook_variant.h"
 #include "host/shell_store_model.h"
@@ -76,7 +77,6 @@ std::string ExpectedText(const char* utf8) {
   return text;
 }
 
-const char* NameOf(CStoreNode* node) { return AsNamed(node)->GetName(); }
 uint32_t KindOf(CStoreNode* node) { return AsNamed(node)->GetTypeId(); }
 
 CStoreNode* FirstChildNamed(CStoreNode* parent, const char* name) {
@@ -85,44 +85,6 @@ CStoreNode* FirstChildNamed(CStoreNode* parent, const char* name) {
     if (std::strcmp(NameOf(cell->node), name) == 0) return cell->node;
   }
   return nullptr;
-}
-
-std::vector<std::string> Tokens(const char* list) {
-  std::vector<std::string> tokens;
-  std::string current;
-  for (const char* at = list; *at; ++at) {
-    if (*at == ',') {
-      if (!current.empty()) tokens.push_back(current);
-      current.clear();
-    } else {
-      current.push_back(*at);
-    }
-  }
-  if (!current.empty()) tokens.push_back(current);
-  return tokens;
-}
-
-bool Reference(CStoreNode* node, const std::vector<std::string>& tokens) {
-  const std::string name = NameOf(node);
-  NodeCell* first = node->children.First();
-  if (name == "__QuerySpec") return first && Reference(first->node, tokens);
-  if (name == "AND") {
-    for (NodeCell* cell = first; cell; cell = cell->next) {
-      if (!Reference(cell->node, tokens)) return false;
-    }
-    return true;
-  }
-  if (name == "OR") {
-    for (NodeCell* cell = first; cell; cell = cell->next) {
-      if (Reference(cell->node, tokens)) return true;
-    }
-    return false;
-  }
-  if (name == "NOT") return first && !Reference(first->node, tokens);
-  for (const auto& token : tokens) {
-    if (token == name) return true;
-  }
-  return false;
 }
 
 // A query folder's answer for one entry: the rewrite's meaning when the

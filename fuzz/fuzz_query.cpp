@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_input.h"
+#include "fuzz/reference_query.h"
 #include "query/query.h"
 #include "store/entry_node.h"
 #include "store/node.h"
@@ -28,7 +29,6 @@ const uint32_t kKinds[] = {NODE_KIND_QUERY_TERM, NODE_KIND_NAMED, NODE_KIND_BRAN
 constexpr int kMaxDepth = 10;
 constexpr int kMaxNodes = 160;
 
-const char* NameOf(CStoreNode* node) { return AsNamed(node)->GetName(); }
 
 CStoreNode* NewNode(FuzzInput* input, const char* name) {
   const uint32_t kind = input->Below(8) < 5 ? NODE_KIND_QUERY_TERM
@@ -73,42 +73,6 @@ CStoreNode* GeneratePattern(FuzzInput* input, int* budget) {
   }
   if (input->Below(4) == 0) Link(root, Generate(input, 1, budget));
   return root;
-}
-
-std::vector<std::string> Tokens(const std::string& list) {
-  std::vector<std::string> tokens;
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(',', start);
-    if (end == std::string::npos) end = list.size();
-    if (end > start) tokens.push_back(list.substr(start, end - start));
-    start = end + 1;
-  }
-  return tokens;
-}
-
-// The query table, read straight: recursion is fine at the depths made here.
-bool Reference(CStoreNode* node, const std::vector<std::string>& tokens) {
-  const std::string name = NameOf(node);
-  NodeCell* first = node->children.First();
-  if (name == "__QuerySpec") return first != nullptr && Reference(first->node, tokens);
-  if (name == "AND") {
-    for (NodeCell* cell = first; cell; cell = cell->next) {
-      if (!Reference(cell->node, tokens)) return false;
-    }
-    return true;
-  }
-  if (name == "OR") {
-    for (NodeCell* cell = first; cell; cell = cell->next) {
-      if (Reference(cell->node, tokens)) return true;
-    }
-    return false;
-  }
-  if (name == "NOT") return first != nullptr && !Reference(first->node, tokens);
-  for (const auto& token : tokens) {
-    if (token == name) return true;
-  }
-  return false;
 }
 
 // The tree's shape and names, to see that nothing changed it.

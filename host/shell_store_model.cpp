@@ -12,7 +12,7 @@ CQueryFolderNode::CQueryFolderNode(const CStrBuf& name) : CBranchNode(name) {}
 
 void* CQueryFolderNode::Destroy(uint32_t flags) {
   void* self = this;
-  this->~CQueryFolderNode();
+  this->CQueryFolderNode::~CQueryFolderNode();
   if (flags & 1) CStoreNode::operator delete(self);
   return self;
 }
