@@ -1,5 +1,6 @@
 #include "query/refresh.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -7,6 +8,8 @@
 #include "query/node_stack.h"
 #include "query/query.h"
 #include "store/entry_node.h"
+#include "store/heap.h"
+#include "store/prefetch.h"
 
 namespace {
 
@@ -102,10 +105,9 @@ void RefreshIfQueryFolder(CStoreNode* node, void* context, int32_t) {
 
 namespace {
 
-// One folder's rebuild, fed one FileList entry at a time, so that a single
-// pass over FileList can fill every query folder: the entries of a large
-// store are then read once per event instead of once per folder.  Plain
-// data, so a list of them lives in a CNodeStack.
+// One folder's rebuild, split so that many folders can share one pass over
+// FileList: Satisfies evaluates the folder's query for an entry, Append
+// builds a result.  Plain data, so a list of them lives in a CNodeStack.
 struct FolderRefresh {
   StoreHandle* store;
   CStoreNode* folder;
@@ -113,7 +115,8 @@ struct FolderRefresh {
   CQueryTermNode* rewritten;   // destroyed by End
   NodeCell* tail;              // the folder's last cell: appends stay O(1)
   int32_t count;
-  bool open;                   // false once the folder takes no more results
+  bool evaluating;             // false once an evaluation ran out of memory
+  size_t matchLimit;           // shared pass: the match records it may use
 
   // False, and nothing to End, when the folder has no "__QuerySpec" or its
   // rewrite ran out of memory.
@@ -122,7 +125,8 @@ struct FolderRefresh {
     folder = queryFolder;
     rewritten = nullptr;
     count = 0;
-    open = false;
+    evaluating = false;
+    matchLimit = 0;
     CStoreNode* spec = FindChildByName(folder, "__QuerySpec");
     if (!spec) return false;
     bool outOfMemory = false;
@@ -131,33 +135,26 @@ struct FolderRefresh {
     query = rewritten ? static_cast<CStoreNode*>(rewritten) : spec;
     tail = folder->children.Head();
     while (tail->next) tail = tail->next;
-    open = true;
+    evaluating = true;
+    matchLimit = SIZE_MAX;
     return true;
   }
 
-  // Appends a result for source when it satisfies the query.  Running out
-  // of memory closes the folder with the results made so far.
-  void Offer(CQueryMatcher& matcher, CEntryNode* source) {
-    if (!open) return;
-    if (!matcher.Matches(query, source)) {
-      if (matcher.Failed()) open = false;
-      return;
-    }
-    if (!Append(source)) open = false;
+  // Whether source satisfies the query.  An evaluation that runs out of
+  // memory answers false and ends the folder's evaluations.
+  bool Satisfies(CQueryMatcher& matcher, CEntryNode* source) {
+    if (!evaluating) return false;
+    if (matcher.Matches(query, source)) return true;
+    if (matcher.Failed()) evaluating = false;
+    return false;
   }
 
-  int32_t End() {
-    if (rewritten) rewritten->Destroy(1);
-    rewritten = nullptr;
-    open = false;
-    return count;
-  }
-
- private:
+  // Appends a result built from source.  False when memory ran out: the
+  // folder then keeps the results made so far and takes no more.
   bool Append(CEntryNode* source) {
     // A result missing its name, user data or record is a failed one: it
-    // goes again and the folder is left with the results made so far.
-    // The display name is copied once, straight into the result's name.
+    // goes again.  The display name is copied once, straight into the
+    // result's name.
     const char* displayName = source->GetDisplayNameText();
     CEntryNode* result = new (std::nothrow) CEntryNode(displayName);
     if (!result) return false;
@@ -184,6 +181,13 @@ struct FolderRefresh {
     ++count;
     return true;
   }
+
+  int32_t End() {
+    if (rewritten) rewritten->Destroy(1);
+    rewritten = nullptr;
+    evaluating = false;
+    return count;
+  }
 };
 
 CEntryNode* SourceEntry(NodeCell* cell) {
@@ -195,14 +199,171 @@ CEntryNode* SourceEntry(NodeCell* cell) {
 // Fills one begun folder with a pass of its own and ends it.
 int32_t RefreshAlone(FolderRefresh& refresh, CStoreNode* fileList) {
   CQueryMatcher matcher;
-  for (NodeCell* cell = fileList->children.First(); cell && refresh.open;
-       cell = cell->next) {
-    if (CEntryNode* source = SourceEntry(cell)) refresh.Offer(matcher, source);
+  for (NodeCell* cell = fileList->children.First(); cell; cell = cell->next) {
+    CEntryNode* source = SourceEntry(cell);
+    if (!source) continue;
+    if (refresh.Satisfies(matcher, source)) {
+      if (!refresh.Append(source)) break;
+    } else if (!refresh.evaluating) {
+      break;
+    }
   }
   return refresh.End();
 }
 
 typedef CNodeStack<FolderRefresh, 16> FolderList;
+
+// A FileList entry that satisfies at least one folder of a batch, and which.
+// The name and record pointers are taken while the source is at hand, so
+// that their loads can be started before the source's own arrives.
+struct Match {
+  CEntryNode* source;
+  uint64_t folders;  // bit i: the batch's folder i
+  const char* name;
+  const uint8_t* record;
+};
+const size_t kBatchFolders = 64;
+const int kResultsAhead = 6;
+
+// The shared pass's records, in FileList order.  Its memory comes from the
+// store's heap so that tests can refuse it; it is freed before the event
+// ends.
+class MatchList {
+ public:
+  MatchList() : records_(inline_), size_(0), capacity_(kInline) {}
+  ~MatchList() {
+    if (records_ != inline_) store_heap::Free(records_);
+  }
+  MatchList(const MatchList&) = delete;
+  MatchList& operator=(const MatchList&) = delete;
+
+  bool Push(const Match& match) {
+    if (size_ == capacity_ && !Grow()) return false;
+    records_[size_++] = match;
+    return true;
+  }
+  size_t Size() const { return size_; }
+  const Match& At(size_t index) const { return records_[index]; }
+  void Clear() { size_ = 0; }
+
+ private:
+  static const size_t kInline = 32;
+  bool Grow() {
+    const size_t capacity = capacity_ * 2;
+    if (capacity > SIZE_MAX / sizeof(Match)) return false;
+    void* memory = store_heap::Allocate(capacity * sizeof(Match));
+    if (!memory) return false;
+    std::memcpy(memory, records_, size_ * sizeof(Match));
+    if (records_ != inline_) store_heap::Free(records_);
+    records_ = static_cast<Match*>(memory);
+    capacity_ = capacity;
+    return true;
+  }
+
+  Match inline_[kInline];
+  Match* records_;
+  size_t size_;
+  size_t capacity_;
+};
+
+// Starts loading what the walk along FileList reads next, so that it
+// arrives while the current entry is evaluated: the category text of the
+// next entry, the node of the one after and the cell after that.  Each was
+// asked for by the calls for the earlier cells, so the fields read here are
+// already at hand.  Every node is a named node, so block2 can be read of
+// any kind.
+void ReadAhead(NodeCell* cell) {
+  NodeCell* next = cell->next;
+  if (!next) return;
+  if (next->node) PrefetchForRead(AsNamed(next->node)->block2.data);
+  NodeCell* second = next->next;
+  if (!second) return;
+  PrefetchForRead(second->node);
+  PrefetchForRead(reinterpret_cast<const char*>(second->node) + 64);
+  PrefetchForRead(second->next);
+}
+
+// Starts loading what building a result from match reads: the source node,
+// its name and its attribute record.
+void ReadAhead(const Match& match) {
+  PrefetchForRead(match.source);
+  PrefetchForRead(reinterpret_cast<const char*>(match.source) + 64);
+  PrefetchForRead(match.name);
+  PrefetchForRead(match.record);
+}
+
+// Rebuilds folders [first, first + count) of the list (count at most
+// kBatchFolders) with one pass over FileList for all of them.  The pass
+// only evaluates, recording which entries each folder takes; the results
+// are then built folder after folder, in FileList order, exactly as each
+// folder's own pass would build them.  Building a folder's results
+// together keeps the store's allocations in the order the purge of the
+// next event frees them, which the C heap rewards with locality.
+void RefreshBatch(FolderList& folders, size_t first, size_t count,
+                  CStoreNode* fileList, MatchList& matches) {
+  CQueryMatcher matcher;
+  matches.Clear();
+  size_t evaluating = count;
+  bool complete = true;
+  for (NodeCell* cell = fileList->children.First(); cell && evaluating > 0;
+       cell = cell->next) {
+    ReadAhead(cell);
+    CEntryNode* source = SourceEntry(cell);
+    if (!source) continue;
+    uint64_t taken = 0;
+    for (size_t i = 0; i < count; ++i) {
+      FolderRefresh& refresh = folders.At(first + i);
+      if (!refresh.evaluating) continue;
+      if (refresh.Satisfies(matcher, source)) {
+        taken |= uint64_t{1} << i;
+      } else if (!refresh.evaluating) {
+        // It takes the entries before this one and no more.
+        refresh.matchLimit = matches.Size();
+        --evaluating;
+      }
+    }
+    if (taken != 0 &&
+        !matches.Push({source, taken, source->GetName(), source->block1.data})) {
+      complete = false;
+      break;
+    }
+  }
+
+  if (!complete) {
+    // Without memory for the records every folder makes its own pass.
+    for (size_t i = 0; i < count; ++i) {
+      FolderRefresh& refresh = folders.At(first + i);
+      refresh.evaluating = true;
+      RefreshAlone(refresh, fileList);
+    }
+    return;
+  }
+  for (size_t i = 0; i < count; ++i) {
+    FolderRefresh& refresh = folders.At(first + i);
+    const uint64_t bit = uint64_t{1} << i;
+    const size_t limit =
+        refresh.matchLimit < matches.Size() ? refresh.matchLimit : matches.Size();
+    // The sources a folder takes are apart in memory: their loads are
+    // started a few results ahead of the building.
+    size_t ahead = 0;
+    for (int started = 0; started < kResultsAhead && ahead < limit; ++ahead) {
+      if ((matches.At(ahead).folders & bit) == 0) continue;
+      ReadAhead(matches.At(ahead));
+      ++started;
+    }
+    for (size_t m = 0; m < limit; ++m) {
+      const Match& match = matches.At(m);
+      if ((match.folders & bit) == 0) continue;
+      for (; ahead < limit; ++ahead) {
+        if ((matches.At(ahead).folders & bit) == 0) continue;
+        ReadAhead(matches.At(ahead++));
+        break;
+      }
+      if (!refresh.Append(match.source)) break;
+    }
+    refresh.End();
+  }
+}
 
 struct Collecting {
   StoreHandle* store;
@@ -235,28 +396,18 @@ bool RefreshQueryFolders(StoreHandle* store) {
     cell = next;
   }
 
-  // The folders in pre-order, a folder before the folders nested in it;
-  // then one pass over FileList offers each entry to every folder in turn.
+  // The folders in pre-order, a folder before the folders nested in it,
+  // rebuilt in that order by batches that share a pass over FileList.
   FolderList folders;
   Collecting collecting = {store, &folders, FindTopFolder(store, "FileList")};
   WalkPreOrder(queryTree, CollectQueryFolder, &collecting, 0);
 
-  CQueryMatcher matcher;
-  const size_t count = folders.Size();
-  size_t open = count;
-  for (NodeCell* cell = collecting.fileList ? collecting.fileList->children.First()
-                                            : nullptr;
-       cell && open > 0; cell = cell->next) {
-    CEntryNode* source = SourceEntry(cell);
-    if (!source) continue;
-    for (size_t i = 0; i < count; ++i) {
-      FolderRefresh& refresh = folders.At(i);
-      if (!refresh.open) continue;
-      refresh.Offer(matcher, source);
-      if (!refresh.open) --open;
-    }
+  MatchList matches;
+  for (size_t first = 0; first < folders.Size(); first += kBatchFolders) {
+    const size_t left = folders.Size() - first;
+    RefreshBatch(folders, first, left < kBatchFolders ? left : kBatchFolders,
+                 collecting.fileList, matches);
   }
-  for (size_t i = 0; i < count; ++i) folders.At(i).End();
   return true;
 }
 

@@ -38,11 +38,12 @@ void RefreshIfQueryFolder(CStoreNode* node, void* context, int32_t depth);
 
 // Purges every result under the first "QueryTree" of the root and rebuilds
 // every query folder there (QueryTree itself included when it is one), each
-// with the results RefreshQueryFolder would give it.  The folders share one
-// pass over FileList: each entry is offered to every folder in turn, a
-// folder before the folders nested in it, so GetNodeValue is asked entry by
-// entry.  False, and nothing touched, when the handle has no document or the
-// root has no QueryTree.
+// with the results RefreshQueryFolder would give it, a folder before the
+// folders nested in it.  The folders' queries are evaluated in one shared
+// pass over FileList; the results are then built folder by folder, so
+// GetNodeValue is asked in the same order as by one RefreshQueryFolder per
+// folder.  False, and nothing touched, when the handle has no document or
+// the root has no QueryTree.
 bool RefreshQueryFolders(StoreHandle* store);
 
 // Appends to folder one new entry per FileList entry (children of other

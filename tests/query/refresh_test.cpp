@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -174,8 +175,7 @@ TEST_F(RefreshTest, OnlyTheFirstQueryTreeAndSpecCount) {
 }
 
 // A handle that records the results each folder holds when it is asked for
-// a node value: the folders share one pass over FileList, each entry going
-// to a folder before the folders nested in it.
+// a node value: a folder is rebuilt whole before the folders nested in it.
 class RecordingHandle : public StoreHandle {
  public:
   RecordingHandle(StoreDocument* doc, CStoreNode* outer, CStoreNode* inner)
@@ -208,9 +208,86 @@ TEST_F(RefreshTest, NestedFoldersAreRebuiltParentFirst) {
   StoreDocument document = {nullptr, model_.Root()};
   RecordingHandle handle(&document, outer, inner);
   EXPECT_TRUE(RefreshQueryFolders(&handle));
-  EXPECT_EQ((std::vector<std::string>{"1/0 A\\a", "1/1 A\\a", "2/1 B\\b", "2/2 B\\b"}),
+  EXPECT_EQ((std::vector<std::string>{"1/0 A\\a", "2/0 B\\b", "2/1 A\\a", "2/2 B\\b"}),
             handle.seen);
   EXPECT_EQ("a <A\\a> class=0 value=7", Results(inner)[0]);
+}
+
+// More folders than one shared pass takes, and more matching entries than
+// its records hold inline: every folder still gets exactly what a refresh
+// of its own gives it.
+TEST_F(RefreshTest, ManyFoldersMatchAsEachAlone) {
+  const char* const kLists[] = {"Work", "Home", "Work,Home", "Travel", "Work,Travel"};
+  for (int i = 0; i < 90; ++i) {
+    model_.AddFileEntry(("ID" + std::to_string(i) + "\\s" + std::to_string(i)).c_str(),
+                        kLists[i % 5]);
+  }
+  const char* const kQueries[] = {"Work", "OR(Work,NOT(Home))", "NOT(Work)",
+                                  "AND(Work,Travel)", "Home"};
+  std::vector<CStoreNode*> folders;
+  for (int i = 0; i < 140; ++i) {
+    CStoreNode* parent = i % 4 == 3 ? folders.back() : nullptr;
+    folders.push_back(model_.AddQueryFolder(parent, ("F" + std::to_string(i)).c_str(),
+                                            kQueries[i % 5]));
+  }
+  ASSERT_TRUE(RefreshQueryFolders(Store()));
+  std::vector<std::vector<std::string>> shared;
+  for (CStoreNode* folder : folders) shared.push_back(Results(folder));
+  for (size_t i = 0; i < folders.size(); ++i) {
+    SCOPED_TRACE(i);
+    WalkPostOrder(folders[i], PurgeResultEntry, nullptr, 1);
+    ASSERT_TRUE(Results(folders[i]).empty());
+    EXPECT_EQ(static_cast<int32_t>(shared[i].size()), RefreshQueryFolder(Store(), folders[i]));
+    EXPECT_EQ(shared[i], Results(folders[i]));
+  }
+  EXPECT_EQ(54u, shared[0].size());
+  EXPECT_EQ(36u, shared[2].size());
+}
+
+// When the shared pass has no memory for its records, each folder makes a
+// pass of its own and still gets all of its results; any other failed
+// allocation stops at most the one folder it hit.
+TEST_F(RefreshTest, SharedPassWithoutMemory) {
+  for (int i = 0; i < 80; ++i) {
+    model_.AddFileEntry(("ID" + std::to_string(i) + "\\s" + std::to_string(i)).c_str(),
+                        i % 2 ? "Work" : "Home");
+  }
+  CQueryFolderNode* work = model_.AddQueryFolder(nullptr, "Work", "Work");
+  CQueryFolderNode* all = model_.AddQueryFolder(work, "All", "NOT(x)");
+  ASSERT_TRUE(RefreshQueryFolders(Store()));
+  const std::vector<std::string> fullWork = Results(work);
+  const std::vector<std::string> fullAll = Results(all);
+  ASSERT_EQ(40u, fullWork.size());
+  ASSERT_EQ(80u, fullAll.size());
+  const int64_t live = store_heap::Live();
+  const int64_t before = store_heap::Allocations();
+  ASSERT_TRUE(RefreshQueryFolders(Store()));
+  const int64_t perRefresh = store_heap::Allocations() - before;
+
+  // Neither query is rewritten, so the records' first growth is the
+  // refresh's first allocation.
+  store_heap::FailAllocations(0, 1);
+  EXPECT_TRUE(RefreshQueryFolders(Store()));
+  store_heap::FailNone();
+  EXPECT_EQ(fullWork, Results(work));
+  EXPECT_EQ(fullAll, Results(all));
+  EXPECT_EQ(live, store_heap::Live());
+
+  for (int64_t skip = 1; skip < perRefresh; ++skip) {
+    SCOPED_TRACE(skip);
+    store_heap::FailAllocations(skip, 1);
+    EXPECT_TRUE(RefreshQueryFolders(Store()));
+    store_heap::FailNone();
+    const std::vector<std::string> gotWork = Results(work);
+    const std::vector<std::string> gotAll = Results(all);
+    ASSERT_LE(gotWork.size(), fullWork.size());
+    ASSERT_LE(gotAll.size(), fullAll.size());
+    EXPECT_TRUE(std::equal(gotWork.begin(), gotWork.end(), fullWork.begin()));
+    EXPECT_TRUE(std::equal(gotAll.begin(), gotAll.end(), fullAll.begin()));
+    EXPECT_LE((gotWork.size() < fullWork.size()) + (gotAll.size() < fullAll.size()), 1);
+    EXPECT_TRUE(RefreshQueryFolders(Store()));
+    EXPECT_EQ(live, store_heap::Live());
+  }
 }
 
 TEST_F(RefreshTest, FolderRefreshCountsItsResults) {

@@ -1,0 +1,12 @@
+// Asks the processor to start loading memory that will be read soon.  Only a
+// hint: it never faults, whatever the address, and compilers without the
+// builtin make it nothing.
+#pragma once
+
+inline void PrefetchForRead(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(address, 0, 3);
+#else
+  (void)address;
+#endif
+}
