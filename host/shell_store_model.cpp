@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -50,48 +51,76 @@ int32_t CStandInStoreHandle::GetNodeValue(CStoreNode* node, uint32_t selector) {
     }
     return 0;
   }
-  if (parent != positionsParent_) {
-    size_t count = 0;
-    for (NodeCell* cell = parent->children.First(); cell; cell = cell->next) {
-      ++count;
-    }
-    size_t size = 16;
-    while (size < 2 * count) size *= 2;  // at most half full
-    if (positions_.size() < size) positions_.resize(size, PositionSlot{});
-    // A new generation empties every slot without touching them.
-    if (++positionsGeneration_ == 0) {
-      std::fill(positions_.begin(), positions_.end(), PositionSlot{});
-      positionsGeneration_ = 1;
-    }
-    positionsMask_ = size - 1;
-    int32_t position = 0;
-    for (NodeCell* cell = parent->children.First(); cell; cell = cell->next) {
-      ++position;
-      if (!cell->node) continue;
-      PositionSlot& slot = SlotFor(cell->node);
-      if (slot.generation != positionsGeneration_) {  // the first cell counts
-        slot = {cell->node, position, positionsGeneration_};
-      }
-    }
-    positionsParent_ = parent;
-  }
-  const PositionSlot& slot = SlotFor(node);
-  return slot.generation == positionsGeneration_ ? slot.position : 0;
+  if (parent != positionsParent_ || !positionsChecked_) TakePositions(parent);
+  return PositionOf(node);
 }
 
-CStandInStoreHandle::PositionSlot& CStandInStoreHandle::SlotFor(
-    CStoreNode* node) {
-  size_t index = (reinterpret_cast<uintptr_t>(node) >> 4) & positionsMask_;
-  while (positions_[index].generation == positionsGeneration_ &&
-         positions_[index].node != node) {
-    index = (index + 1) & positionsMask_;
+void CStandInStoreHandle::TakePositions(CStoreNode* parent) {
+  // The list is walked once per opening; the sorted positions are made
+  // again only when its nodes or their order differ from last time.
+  bool same = parent == positionsParent_;
+  if (!same) listed_.clear();
+  size_t index = 0;
+  for (NodeCell* cell = parent->children.First(); cell; cell = cell->next) {
+    if (same && index < listed_.size() && listed_[index] == cell->node) {
+      ++index;
+      continue;
+    }
+    if (same) listed_.resize(index);
+    same = false;
+    listed_.push_back(cell->node);
   }
-  return positions_[index];
+  if (same && index != listed_.size()) {
+    listed_.resize(index);
+    same = false;
+  }
+  positionsParent_ = parent;
+  positionsChecked_ = true;
+  if (same) return;
+
+  positions_.clear();
+  for (size_t i = 0; i < listed_.size(); ++i) {
+    if (listed_[i]) {
+      positions_.push_back({listed_[i], static_cast<int32_t>(i + 1)});
+    }
+  }
+  // Stable, so the first listing of a node listed twice comes first.
+  std::stable_sort(positions_.begin(), positions_.end(),
+                   [](const PositionSlot& a, const PositionSlot& b) {
+                     return std::less<CStoreNode*>()(a.node, b.node);
+                   });
+  cursor_ = 0;
 }
 
-void CStandInStoreHandle::InvalidatePositions() {
-  positionsParent_ = nullptr;
+int32_t CStandInStoreHandle::PositionOf(CStoreNode* node) {
+  const size_t count = positions_.size();
+  if (count == 0) return 0;
+  auto before = [](const PositionSlot& slot, CStoreNode* key) {
+    return std::less<CStoreNode*>()(slot.node, key);
+  };
+  // The add-in asks along the list, so the answer usually lies a little
+  // past the last one: gallop forward from there, else search what lies
+  // before it.
+  size_t first = 0;
+  size_t last = cursor_ + 1;
+  if (before(positions_[cursor_], node)) {
+    size_t step = 1;
+    while (cursor_ + step < count && before(positions_[cursor_ + step], node)) {
+      step *= 2;
+    }
+    first = cursor_ + step / 2 + 1;
+    last = std::min(cursor_ + step + 1, count);
+  }
+  const size_t found =
+      std::lower_bound(positions_.begin() + first, positions_.begin() + last,
+                       node, before) -
+      positions_.begin();
+  if (found == count) return 0;
+  cursor_ = found;
+  return positions_[found].node == node ? positions_[found].position : 0;
 }
+
+void CStandInStoreHandle::InvalidatePositions() { positionsChecked_ = false; }
 
 // --- ShellStoreModel -------------------------------------------------------
 

@@ -38,16 +38,17 @@ class CQueryFolderNode : public CBranchNode {
 class ShellStoreModel;
 
 // The handle OpenStore answers.  GetNodeValue with selector 1 answers the
-// node's 1-based position among its parent's children (0 without a parent or
-// when the parent does not list it), 0 for any other selector.  While the
-// store is open the positions of a list are taken once and kept until the
-// store is closed or InvalidatePositions is called: the add-in changes no
-// list between the node values it asks for, and this keeps a refresh of N
-// entries linear.  The positions live in an open-addressed table whose
-// storage is kept from one opening to the next, so after the first event
-// asking them allocates nothing; it is indexed by address, so a walk along
-// a list that was allocated in order also walks the table in order.  Its three other operations are never
-// called by the add-in; a call counts as unexpected.
+// node's 1-based position among its parent's children (its first listing
+// when listed twice; 0 without a parent or when the parent does not list
+// it), 0 for any other selector.  While the store is open a list is walked
+// once, at the first node value asked of it, and its positions are kept
+// until the store is closed or InvalidatePositions is called: the add-in
+// changes no list between the node values it asks for.  The positions are
+// kept sorted by node address from one opening to the next and sorted
+// again only when the list has changed; asking along a list whose nodes
+// were allocated in order walks them in order, so a refresh of N entries
+// stays linear and touches little memory.  Its three other operations are
+// never called by the add-in; a call counts as unexpected.
 class CStandInStoreHandle : public StoreHandle {
  public:
   explicit CStandInStoreHandle(ShellStoreModel* model) : model_(model) {}
@@ -65,15 +66,17 @@ class CStandInStoreHandle : public StoreHandle {
   struct PositionSlot {
     CStoreNode* node;
     int32_t position;
-    uint32_t generation;  // the slot is empty unless it is positionsGeneration_
   };
-  // The slot where node is, or the empty slot where it would go.
-  PositionSlot& SlotFor(CStoreNode* node);
+  // Walks parent's list; sorts its positions again if it changed.
+  void TakePositions(CStoreNode* parent);
+  // node's position among those taken, 0 when the list does not hold it.
+  int32_t PositionOf(CStoreNode* node);
 
-  CStoreNode* positionsParent_ = nullptr;
-  std::vector<PositionSlot> positions_;  // the first positionsMask_ + 1 used
-  size_t positionsMask_ = 0;
-  uint32_t positionsGeneration_ = 0;
+  CStoreNode* positionsParent_ = nullptr;  // the list listed_ was taken from
+  bool positionsChecked_ = false;          // listed_ walked in this opening
+  std::vector<CStoreNode*> listed_;        // its nodes, in list order
+  std::vector<PositionSlot> positions_;    // by node address, then position
+  size_t cursor_ = 0;                      // where the last answer was found
 };
 
 class ShellStoreModel {

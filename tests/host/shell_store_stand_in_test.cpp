@@ -217,6 +217,8 @@ TEST_F(StandInTest, NodeValueIsThePositionAmongSiblings) {
   CEntryNode* a = model_.AddFileEntry("a");
   CEntryNode* b = model_.AddFileEntry("b");
   CEntryNode* c = model_.AddFileEntry("c");
+  // b listed a second time, after c: its first listing counts.
+  ASSERT_TRUE(model_.Folder("FileList")->children.AddTail(b));
   CEntryNode* loose = new (std::nothrow) CEntryNode("loose");
   CEntryNode* unlisted = new (std::nothrow) CEntryNode("unlisted");
   unlisted->SetParent(model_.Folder("FileList"));
@@ -231,6 +233,8 @@ TEST_F(StandInTest, NodeValueIsThePositionAmongSiblings) {
       {"first", a, 1, 1},
       {"second", b, 1, 2},
       {"third", c, 1, 3},
+      {"first again, asked after the third", a, 1, 1},
+      {"listed twice", b, 1, 2},
       {"FileList among the folders", model_.Folder("FileList"), 1, 2},
       {"the root has no parent", model_.Root(), 1, 0},
       {"detached node", loose, 1, 0},
@@ -257,7 +261,7 @@ TEST_F(StandInTest, NodeValueIsThePositionAmongSiblings) {
       folder->Release();
     }
   }
-  EXPECT_EQ(2 * 10, model_.NodeValueCalls());
+  EXPECT_EQ(2 * 12, model_.NodeValueCalls());
   loose->Destroy(1);
   unlisted->Destroy(1);
 }
