@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "store/prefetch.h"
+
 // --- CQueryFolderNode ------------------------------------------------------
 
 CQueryFolderNode::CQueryFolderNode(const char* name) : CBranchNode(name) {}
@@ -62,13 +64,19 @@ void CStandInStoreHandle::TakePositions(CStoreNode* parent) {
   if (!same) listed_.clear();
   size_t index = 0;
   for (NodeCell* cell = parent->children.First(); cell; cell = cell->next) {
-    if (same && index < listed_.size() && listed_[index] == cell->node) {
+    if (same && index < listed_.size() && listed_[index].cell == cell &&
+        listed_[index].node == cell->node) {
+      // A walk along a list waits on each cell in turn; the cells of the
+      // last walk are asked for well ahead of this one.
+      if (index + kCellsAhead < listed_.size()) {
+        PrefetchForRead(listed_[index + kCellsAhead].cell);
+      }
       ++index;
       continue;
     }
     if (same) listed_.resize(index);
     same = false;
-    listed_.push_back(cell->node);
+    listed_.push_back({cell, cell->node});
   }
   if (same && index != listed_.size()) {
     listed_.resize(index);
@@ -80,8 +88,8 @@ void CStandInStoreHandle::TakePositions(CStoreNode* parent) {
 
   positions_.clear();
   for (size_t i = 0; i < listed_.size(); ++i) {
-    if (listed_[i]) {
-      positions_.push_back({listed_[i], static_cast<int32_t>(i + 1)});
+    if (listed_[i].node) {
+      positions_.push_back({listed_[i].node, static_cast<int32_t>(i + 1)});
     }
   }
   // Stable, so the first listing of a node listed twice comes first.

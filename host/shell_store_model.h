@@ -74,7 +74,12 @@ class CStandInStoreHandle : public StoreHandle {
 
   CStoreNode* positionsParent_ = nullptr;  // the list listed_ was taken from
   bool positionsChecked_ = false;          // listed_ walked in this opening
-  std::vector<CStoreNode*> listed_;        // its nodes, in list order
+  struct Listed {
+    NodeCell* cell;
+    CStoreNode* node;
+  };
+  static const size_t kCellsAhead = 16;
+  std::vector<Listed> listed_;             // its cells, in list order
   std::vector<PositionSlot> positions_;    // by node address, then position
   size_t cursor_ = 0;                      // where the last answer was found
 };
