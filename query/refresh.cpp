@@ -225,45 +225,49 @@ struct Match {
 const size_t kBatchFolders = 64;
 const int kResultsAhead = 6;
 
-// The shared pass's records, in FileList order.  Its memory comes from the
-// store's heap so that tests can refuse it; it is freed before the event
-// ends.
+// The shared pass's records, in FileList order, in pages of 64 KiB from the
+// store's heap (so that tests can refuse them).  Pages rather than one
+// growing block: nothing is copied as the list grows, and no block is so
+// large that freeing it at the end of every event hands memory back to the
+// system, only for the next event to fault it in again.
 class MatchList {
  public:
-  MatchList() : records_(inline_), size_(0), capacity_(kInline) {}
+  MatchList() : size_(0) {}
   ~MatchList() {
-    if (records_ != inline_) store_heap::Free(records_);
+    for (size_t i = 0; i < pages_.Size(); ++i) store_heap::Free(pages_.At(i));
   }
   MatchList(const MatchList&) = delete;
   MatchList& operator=(const MatchList&) = delete;
 
   bool Push(const Match& match) {
-    if (size_ == capacity_ && !Grow()) return false;
-    records_[size_++] = match;
+    const size_t page = size_ / kPageRecords;
+    if (page == pages_.Size() && !AddPage()) return false;
+    pages_.At(page)[size_ % kPageRecords] = match;
+    ++size_;
     return true;
   }
   size_t Size() const { return size_; }
-  const Match& At(size_t index) const { return records_[index]; }
+  const Match& At(size_t index) {
+    return pages_.At(index / kPageRecords)[index % kPageRecords];
+  }
+  // Empties the list; its pages are kept for the next batch.
   void Clear() { size_ = 0; }
 
  private:
-  static const size_t kInline = 32;
-  bool Grow() {
-    const size_t capacity = capacity_ * 2;
-    if (capacity > SIZE_MAX / sizeof(Match)) return false;
-    void* memory = store_heap::Allocate(capacity * sizeof(Match));
-    if (!memory) return false;
-    std::memcpy(memory, records_, size_ * sizeof(Match));
-    if (records_ != inline_) store_heap::Free(records_);
-    records_ = static_cast<Match*>(memory);
-    capacity_ = capacity;
+  static const size_t kPageRecords = 65536 / sizeof(Match);
+  bool AddPage() {
+    Match* page =
+        static_cast<Match*>(store_heap::Allocate(kPageRecords * sizeof(Match)));
+    if (!page) return false;
+    if (!pages_.Push(page)) {
+      store_heap::Free(page);
+      return false;
+    }
     return true;
   }
 
-  Match inline_[kInline];
-  Match* records_;
+  CNodeStack<Match*> pages_;
   size_t size_;
-  size_t capacity_;
 };
 
 // Starts loading what the walk along FileList reads next, so that it

@@ -213,9 +213,8 @@ TEST_F(RefreshTest, NestedFoldersAreRebuiltParentFirst) {
   EXPECT_EQ("a <A\\a> class=0 value=7", Results(inner)[0]);
 }
 
-// More folders than one shared pass takes, and more matching entries than
-// its records hold inline: every folder still gets exactly what a refresh
-// of its own gives it.
+// More folders than one shared pass takes: every folder still gets exactly
+// what a refresh of its own gives it.
 TEST_F(RefreshTest, ManyFoldersMatchAsEachAlone) {
   const char* const kLists[] = {"Work", "Home", "Work,Home", "Travel", "Work,Travel"};
   for (int i = 0; i < 90; ++i) {
@@ -242,6 +241,26 @@ TEST_F(RefreshTest, ManyFoldersMatchAsEachAlone) {
   }
   EXPECT_EQ(54u, shared[0].size());
   EXPECT_EQ(36u, shared[2].size());
+}
+
+// More matching entries than one page of the shared pass's records holds.
+TEST_F(RefreshTest, ManyEntriesMatchAsEachAlone) {
+  for (int i = 0; i < 5000; ++i) {
+    model_.AddFileEntry(("ID" + std::to_string(i) + "\\s").c_str(), i % 7 ? "Work" : "Home");
+  }
+  CQueryFolderNode* work = model_.AddQueryFolder(nullptr, "Work", "Work");
+  CQueryFolderNode* home = model_.AddQueryFolder(work, "Home", "OR(Home,NOT(Work))");
+  ASSERT_TRUE(RefreshQueryFolders(Store()));
+  const std::vector<std::string> shared[] = {Results(work), Results(home)};
+  EXPECT_EQ(4285u, shared[0].size());
+  EXPECT_EQ(715u, shared[1].size());
+  EXPECT_EQ("s <ID4999\\s> class=0 value=5000", shared[0].back());
+  CQueryFolderNode* folders[] = {work, home};
+  for (int i = 0; i < 2; ++i) {
+    WalkPostOrder(folders[i], PurgeResultEntry, nullptr, 1);
+    RefreshQueryFolder(Store(), folders[i]);
+    EXPECT_EQ(shared[i], Results(folders[i]));
+  }
 }
 
 // When the shared pass has no memory for its records, each folder makes a
