@@ -282,8 +282,10 @@ void ReadAhead(NodeCell* cell) {
   if (next->node) PrefetchForRead(AsNamed(next->node)->block2.data);
   NodeCell* second = next->next;
   if (!second) return;
-  PrefetchForRead(second->node);
-  PrefetchForRead(reinterpret_cast<const char*>(second->node) + 64);
+  if (second->node) {
+    PrefetchForRead(second->node);
+    PrefetchForRead(reinterpret_cast<const char*>(second->node) + 64);
+  }
   PrefetchForRead(second->next);
 }
 
