@@ -349,23 +349,24 @@ void RefreshBatch(FolderList& folders, size_t first, size_t count,
     const uint64_t bit = uint64_t{1} << i;
     const size_t limit =
         refresh.matchLimit < matches.Size() ? refresh.matchLimit : matches.Size();
+    // The first record at or after index that this folder takes.
+    auto taken = [&](size_t index) {
+      while (index < limit && (matches.At(index).folders & bit) == 0) ++index;
+      return index;
+    };
     // The sources a folder takes are apart in memory: their loads are
     // started a few results ahead of the building.
-    size_t ahead = 0;
-    for (int started = 0; started < kResultsAhead && ahead < limit; ++ahead) {
-      if ((matches.At(ahead).folders & bit) == 0) continue;
+    size_t ahead = taken(0);
+    for (int started = 0; started < kResultsAhead && ahead < limit; ++started) {
       ReadAhead(matches.At(ahead));
-      ++started;
+      ahead = taken(ahead + 1);
     }
-    for (size_t m = 0; m < limit; ++m) {
-      const Match& match = matches.At(m);
-      if ((match.folders & bit) == 0) continue;
-      for (; ahead < limit; ++ahead) {
-        if ((matches.At(ahead).folders & bit) == 0) continue;
-        ReadAhead(matches.At(ahead++));
-        break;
+    for (size_t m = taken(0); m < limit; m = taken(m + 1)) {
+      if (ahead < limit) {
+        ReadAhead(matches.At(ahead));
+        ahead = taken(ahead + 1);
       }
-      if (!refresh.Append(match.source)) break;
+      if (!refresh.Append(matches.At(m).source)) break;
     }
     refresh.End();
   }
